@@ -1,0 +1,14 @@
+# Settings shared by every Windows target: static runtime, small code.
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+# The shipped executable: optimised for size, unused sections dropped, stripped, no time stamp.
+function(pelko_make_small target)
+  target_compile_options(${target} PRIVATE -Os)
+  target_link_options(${target} PRIVATE -Os -Wl,--gc-sections -s -Wl,--no-insert-timestamp)
+endfunction()
+
+# Windows programs run under Wine with a private prefix in the build directory.
+set(PELKO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix for the tests")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)

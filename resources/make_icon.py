@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Draws the Pelko Setup icon (a white "P" on a blue rounded square with a down arrow) and
+writes it as a multi-size .ico (16, 32 and 48 pixels, 32-bit BGRA bitmaps)."""
+import struct
+import sys
+
+SIZES = (16, 32, 48)
+
+
+def inside_rounded_square(x, y, n, r):
+    lo, hi = r, n - 1 - r
+    cx = min(max(x, lo), hi)
+    cy = min(max(y, lo), hi)
+    return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+
+
+def in_letter_p(u, v):
+    # u, v in [0, 1): the stem and the bowl of a "P".
+    stem = 0.28 <= u <= 0.42 and 0.18 <= v <= 0.82
+    bowl_outer = ((u - 0.45) / 0.27) ** 2 + ((v - 0.36) / 0.18) ** 2 <= 1.0 and u >= 0.40
+    bowl_inner = ((u - 0.45) / 0.13) ** 2 + ((v - 0.36) / 0.07) ** 2 <= 1.0 and u >= 0.40
+    return stem or (bowl_outer and not bowl_inner)
+
+
+def in_arrow(u, v):
+    # A small down arrow at the lower right: the setup's mark.
+    shaft = 0.70 <= u <= 0.78 and 0.55 <= v <= 0.72
+    head = v >= 0.70 and v <= 0.86 and abs(u - 0.74) <= (0.86 - v) * 0.9
+    return shaft or head
+
+
+def pixels(n):
+    rows = []
+    for y in range(n):
+        row = []
+        for x in range(n):
+            u, v = (x + 0.5) / n, (y + 0.5) / n
+            if not inside_rounded_square(x, y, n, max(2, n // 6)):
+                row.append((0, 0, 0, 0))
+            elif in_letter_p(u, v):
+                row.append((255, 255, 255, 255))
+            elif in_arrow(u, v):
+                row.append((40, 200, 255, 255))  # BGRA: amber
+            else:
+                row.append((200, 110, 30, 255))  # BGRA: blue
+        rows.append(row)
+    return rows
+
+
+def bitmap(n):
+    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0)
+    body = bytearray()
+    for row in reversed(pixels(n)):  # bottom-up
+        for b, g, r, a in row:
+            body += bytes((b, g, r, a))
+    mask_row = ((n + 31) // 32) * 4
+    body += bytes(mask_row * n)  # AND mask unused with alpha
+    return header + bytes(body)
+
+
+def main(path):
+    images = [bitmap(n) for n in SIZES]
+    out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
+    offset = 6 + 16 * len(images)
+    for n, img in zip(SIZES, images):
+        out += struct.pack("<BBBBHHII", n, n, 0, 0, 1, 32, len(img), offset)
+        offset += len(img)
+    for img in images:
+        out += img
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace pelko::win {
+
+// One owner for every kind of OS resource: the traits say what an invalid value is and how to
+// close one. Closing keeps the thread's last error, so an error can be read after cleanup.
+template <class Traits>
+class UniqueResource {
+public:
+    using Value = typename Traits::Value;
+
+    UniqueResource() = default;
+    explicit UniqueResource(Value value) : value_(value) {}
+    ~UniqueResource() { reset(); }
+
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+
+    Value get() const { return value_; }
+    bool valid() const { return Traits::is_valid(value_); }
+    explicit operator bool() const { return valid(); }
+
+    Value release() { return std::exchange(value_, Traits::invalid()); }
+
+    void reset(Value value = Traits::invalid()) {
+        if (Traits::is_valid(value_)) {
+            const DWORD last_error = GetLastError();
+            Traits::close(value_);
+            SetLastError(last_error);
+        }
+        value_ = value;
+    }
+
+private:
+    Value value_ = Traits::invalid();
+};
+
+struct KernelHandleTraits {
+    using Value = HANDLE;
+    static Value invalid() { return nullptr; }
+    static bool is_valid(Value h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void close(Value h) { CloseHandle(h); }
+};
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+// Runs a callable when the scope ends.
+template <class F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ~ScopeExit() { f_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F f_;
+};
+
+}  // namespace pelko::win

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "setup/setup_failure.h"
+
+namespace pelko {
+
+inline constexpr std::string_view kMessageCaption = "Pelko Setup";
+// MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND
+inline constexpr std::uint32_t kMessageStyle = 0x00010040;
+
+// Logs "failed: {text}", shows "Pelko was not installed.\n\n{text}" unless in update mode, and
+// ends the process with exit code 1.
+[[noreturn]] void report_failure(Platform& os, const SetupFailure& failure, bool update_mode);
+
+// Shows the installer's only window, a message box captioned "Pelko Setup", and returns when the
+// user has closed it.
+void show_message(Platform& os, std::string_view text);
+
+}  // namespace pelko

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+namespace pelko {
+
+// Built-in names of the product; there is no configuration.
+inline constexpr std::string_view kProductVersion = "0.1.1";
+inline constexpr std::string_view kSetupMutexName = "Local\\PelkoSetup";
+inline constexpr std::string_view kInstallSubdirectory = "Programs\\Pelko";
+inline constexpr std::string_view kLogSubdirectory = "Pelko\\logs";
+inline constexpr std::string_view kLogFileName = "setup.log";
+inline constexpr std::string_view kAppExecutableName = "pelko.exe";
+inline constexpr std::string_view kGuardExecutableName = "pelko-guard.exe";
+
+}  // namespace pelko

@@ -1,0 +1,50 @@
+#include "setup/run_setup.h"
+
+#include "platform/text_format.h"
+
+#include "platform/path.h"
+#include "setup/command_line.h"
+#include "setup/failure_report.h"
+#include "setup/product.h"
+#include "setup/setup_log.h"
+
+namespace pelko {
+int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
+    // 1. Command line.
+    const bool update_mode = is_update_mode(read_arguments(os));
+
+    // 2. Start line, before the single-instance test so that every start leaves it.
+    write_log_line(os, format_text("setup v{}, update: {}", kProductVersion, update_mode));
+
+    // 3. Single instance: only the existence of the mutex counts; it is held until exit.
+    if (!os.create_named_mutex(kSetupMutexName)) {
+        write_log_line(os, "another setup is running");
+        return 0;
+    }
+
+    // 4. Install directory.
+    const std::optional<OsString> local_app_data = os.environment_variable("LOCALAPPDATA");
+    if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
+    const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
+
+    // 5. Inflate and read the whole payload; nothing has changed yet.
+    (void)stored_payload;
+
+    // 6. Make running copies of the app quit.
+
+    // 7. Install the files.
+
+    // 8. Uninstall entry (a failure is only logged).
+
+    // 9. Start Menu shortcut when APPDATA is set (a failure is only logged).
+
+    // 10. Success line.
+    (void)install_dir;
+
+    // 11. Start the installed app.
+
+    // 12. Done.
+    return 0;
+}
+
+}  // namespace pelko

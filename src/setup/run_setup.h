@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "platform/platform.h"
+
+namespace pelko {
+
+// The whole run, from the command line to the exit code. Returns 0 for a completed run or when
+// another setup is running; a failed step ends the process through report_failure (exit code 1).
+int run_setup(Platform& os, std::span<const std::byte> stored_payload);
+
+}  // namespace pelko

@@ -1,0 +1,191 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include "platform/text_format.h"
+
+namespace pelko::testing {
+
+FakePlatform::FakePlatform() {
+    system_messages = {
+        {2, u"The system cannot find the file specified.\r\n"},
+        {3, u"The system cannot find the path specified.\r\n"},
+        {5, u"Access is denied.\r\n"},
+        {32, u"The process cannot access the file because it is being used by another process.\r\n"},
+        {183, u"Cannot create a file when that file already exists.\r\n"},
+    };
+}
+
+void FakePlatform::set_env(const std::string& name, const std::string& value) {
+    environment[name] = OsString::from_utf8(value);
+}
+
+std::string FakePlatform::normalize(const OsString& path) {
+    std::string key = path.wtf8();
+    for (char& c : key) {
+        if (c == '/') c = '\\';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    while (key.size() > 3 && key.back() == '\\') key.pop_back();
+    return key;
+}
+
+std::string FakePlatform::parent_key(const std::string& key) const {
+    const std::size_t cut = key.find_last_of('\\');
+    return cut == std::string::npos ? std::string() : key.substr(0, cut);
+}
+
+void FakePlatform::add_directory(const std::string& path) {
+    std::string key = normalize(OsString::from_utf8(path));
+    while (!key.empty() && key.size() > 2) {
+        directories.insert(key);
+        key = parent_key(key);
+    }
+}
+
+bool FakePlatform::has_file(const std::string& path) const {
+    return files.contains(normalize(OsString::from_utf8(path)));
+}
+
+const std::string& FakePlatform::file(const std::string& path) const {
+    const auto it = files.find(normalize(OsString::from_utf8(path)));
+    if (it == files.end()) throw std::out_of_range("no file " + path);
+    return it->second;
+}
+
+std::vector<std::string> FakePlatform::calls_of(std::string_view operation) const {
+    std::vector<std::string> found;
+    for (const std::string& call : calls) {
+        if (call.starts_with(operation) &&
+            (call.size() == operation.size() || call[operation.size()] == ' ')) {
+            found.push_back(call);
+        }
+    }
+    return found;
+}
+
+std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
+                                                 const std::string& argument) {
+    calls.push_back(argument.empty() ? std::string(operation)
+                                     : format_text("{} {}", operation, argument));
+    if (fail_with) return fail_with(operation, argument);
+    return std::nullopt;
+}
+
+std::u16string FakePlatform::command_line() {
+    enter("command_line", "");
+    return raw_command_line;
+}
+
+OsString FakePlatform::module_file_name() {
+    enter("module_file_name", "");
+    return module_path;
+}
+
+std::optional<OsString> FakePlatform::environment_variable(std::string_view name) {
+    enter("environment_variable", std::string(name));
+    const auto it = environment.find(std::string(name));
+    if (it == environment.end()) return std::nullopt;
+    return it->second;
+}
+
+bool FakePlatform::create_named_mutex(std::string_view name) {
+    if (enter("create_named_mutex", std::string(name))) return false;
+    return mutexes.insert(std::string(name)).second;
+}
+
+std::uint32_t FakePlatform::current_process_id() { return process_id; }
+
+void FakePlatform::exit_process(std::uint32_t code) {
+    enter("exit_process", std::to_string(code));
+    throw ProcessExit{code};
+}
+
+std::uint64_t FakePlatform::system_time() { return wall_clock; }
+
+MonotonicTime FakePlatform::monotonic_time() {
+    enter("monotonic_time", "");
+    return monotonic;
+}
+
+void FakePlatform::sleep(std::chrono::milliseconds duration) {
+    enter("sleep", std::to_string(duration.count()));
+    const std::uint64_t total_ns =
+        monotonic.nanoseconds + static_cast<std::uint64_t>(duration.count()) * 1'000'000ULL;
+    monotonic.seconds += total_ns / 1'000'000'000ULL;
+    monotonic.nanoseconds = static_cast<std::uint32_t>(total_ns % 1'000'000'000ULL);
+    wall_clock += static_cast<std::uint64_t>(duration.count()) * 10'000ULL;
+    if (on_sleep) on_sleep();
+}
+
+OsResult<void> FakePlatform::create_directory(const OsString& path) {
+    if (path.contains_nul()) return std::unexpected(OsError::nul());
+    const std::string key = normalize(path);
+    if (const auto code = enter("create_directory", path.to_text())) {
+        return std::unexpected(OsError::from_code(*code));
+    }
+    if (directories.contains(key) || files.contains(key)) {
+        return std::unexpected(OsError::from_code(183));
+    }
+    const std::string parent = parent_key(key);
+    if (parent.size() > 2 && !directories.contains(parent)) {
+        return std::unexpected(OsError::from_code(3));
+    }
+    directories.insert(key);
+    return {};
+}
+
+bool FakePlatform::is_directory(const OsString& path) {
+    enter("is_directory", path.to_text());
+    return directories.contains(normalize(path));
+}
+
+OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
+    if (path.contains_nul()) return std::unexpected(OsError::nul());
+    const std::string key = normalize(path);
+    if (const auto code = enter("open_for_append", path.to_text())) {
+        return std::unexpected(OsError::from_code(*code));
+    }
+    const std::string parent = parent_key(key);
+    if (parent.size() > 2 && !directories.contains(parent)) {
+        return std::unexpected(OsError::from_code(3));
+    }
+    if (directories.contains(key)) return std::unexpected(OsError::from_code(5));
+    files.try_emplace(key);
+    const std::uintptr_t handle = next_handle_++;
+    open_files_[handle] = OpenFile{key, true};
+    return FileHandle{handle};
+}
+
+OsResult<std::uint32_t> FakePlatform::write_file(FileHandle file, std::span<const std::byte> data) {
+    const auto it = open_files_.find(file.value);
+    if (it == open_files_.end()) return std::unexpected(OsError::from_code(6));
+    if (const auto code = enter("write_file", format_text("{} {}", it->second.key, data.size()))) {
+        return std::unexpected(OsError::from_code(*code));
+    }
+    const std::size_t n = std::min<std::size_t>(data.size(), 0xFFFFFFFFu);
+    files[it->second.key].append(reinterpret_cast<const char*>(data.data()), n);
+    return static_cast<std::uint32_t>(n);
+}
+
+void FakePlatform::close_file(FileHandle file) {
+    const auto it = open_files_.find(file.value);
+    enter("close_file", it == open_files_.end() ? "?" : it->second.key);
+    if (it != open_files_.end()) open_files_.erase(it);
+}
+
+void FakePlatform::message_box(std::string_view text, std::string_view caption,
+                               std::uint32_t style) {
+    enter("message_box", std::string(caption));
+    boxes.push_back(Box{std::string(text), std::string(caption), style});
+}
+
+std::expected<std::u16string, std::uint32_t> FakePlatform::system_message(std::uint32_t number,
+                                                                         bool from_ntdll) {
+    enter("system_message", format_text("{} {}", number, from_ntdll ? "ntdll" : "system"));
+    const auto& table = from_ntdll ? ntdll_messages : system_messages;
+    const auto it = table.find(number);
+    if (it == table.end()) return std::unexpected(317u);  // ERROR_MR_MID_NOT_FOUND
+    return it->second;
+}
+
+}  // namespace pelko::testing

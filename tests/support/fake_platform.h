@@ -1,0 +1,95 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace pelko::testing {
+
+// Thrown by FakePlatform::exit_process so a test can see how the run ended.
+struct ProcessExit {
+    std::uint32_t code;
+};
+
+// An in-memory Windows: a file system (paths compared without regard to ASCII case, '/' and '\'
+// alike), environment, clocks that only move when slept, and a log of every call made, so a
+// test can assert the exact order of OS operations. Failures are injected through `fail_with`.
+class FakePlatform : public Platform {
+public:
+    FakePlatform();
+
+    // ---- state a test arranges and inspects
+    std::u16string raw_command_line = u"\"C:\\Downloads\\pelko-setup.exe\"";
+    OsString module_path = OsString::from_utf8("C:\\Downloads\\pelko-setup.exe");
+    std::map<std::string, OsString> environment;
+    std::set<std::string> mutexes;
+    std::uint32_t process_id = 4242;
+    std::uint64_t wall_clock = 134'000'000'000'000'000ULL;
+    MonotonicTime monotonic{1000, 0};
+    std::map<std::string, std::string> files;  // key: normalized path; value: contents
+    std::set<std::string> directories;         // normalized paths
+    struct Box {
+        std::string text, caption;
+        std::uint32_t style;
+    };
+    std::vector<Box> boxes;
+    std::vector<std::string> calls;  // "operation argument" per call, in order
+    std::map<std::uint32_t, std::u16string> system_messages;
+    std::map<std::uint32_t, std::u16string> ntdll_messages;
+
+    // Return an error code to make an operation fail: (operation name, path or argument).
+    std::function<std::optional<std::uint32_t>(std::string_view, const std::string&)> fail_with;
+    // Called after each sleep has advanced the clocks.
+    std::function<void()> on_sleep;
+
+    // Helpers for tests.
+    void set_env(const std::string& name, const std::string& value);
+    void add_directory(const std::string& path);  // with its parents
+    bool has_file(const std::string& path) const;
+    const std::string& file(const std::string& path) const;
+    static std::string normalize(const OsString& path);
+    std::vector<std::string> calls_of(std::string_view operation) const;
+
+    // ---- Platform
+    std::u16string command_line() override;
+    OsString module_file_name() override;
+    std::optional<OsString> environment_variable(std::string_view name) override;
+    bool create_named_mutex(std::string_view name) override;
+    std::uint32_t current_process_id() override;
+    [[noreturn]] void exit_process(std::uint32_t code) override;
+
+    std::uint64_t system_time() override;
+    MonotonicTime monotonic_time() override;
+    void sleep(std::chrono::milliseconds duration) override;
+
+    OsResult<void> create_directory(const OsString& path) override;
+    bool is_directory(const OsString& path) override;
+    OsResult<FileHandle> open_for_append(const OsString& path) override;
+    OsResult<std::uint32_t> write_file(FileHandle file, std::span<const std::byte> data) override;
+    void close_file(FileHandle file) override;
+
+    void message_box(std::string_view text, std::string_view caption,
+                     std::uint32_t style) override;
+    std::expected<std::u16string, std::uint32_t> system_message(std::uint32_t number,
+                                                                bool from_ntdll) override;
+
+protected:
+    // Records the call and asks `fail_with`; a code means the operation fails with it.
+    std::optional<std::uint32_t> enter(std::string_view operation, const std::string& argument);
+    std::string parent_key(const std::string& key) const;
+
+    struct OpenFile {
+        std::string key;
+        bool append = false;
+    };
+    std::map<std::uintptr_t, OpenFile> open_files_;
+    std::uintptr_t next_handle_ = 100;
+};
+
+}  // namespace pelko::testing

@@ -1,0 +1,62 @@
+#include "platform/directories.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+
+namespace pelko {
+namespace {
+
+using testing::FakePlatform;
+
+TEST(CreateDirectoryAll, WalksUpWhileNotFoundThenCreatesShallowestFirst) {
+    FakePlatform os;
+    os.add_directory("C:\\Users\\a\\AppData\\Local");
+    ASSERT_TRUE(create_directory_all(os, OsString::from_utf8(
+                                             "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\sub")));
+    EXPECT_EQ(os.calls_of("create_directory"),
+              (std::vector<std::string>{
+                  "create_directory C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\sub",
+                  "create_directory C:\\Users\\a\\AppData\\Local\\Programs\\Pelko",
+                  "create_directory C:\\Users\\a\\AppData\\Local\\Programs",
+                  "create_directory C:\\Users\\a\\AppData\\Local\\Programs\\Pelko",
+                  "create_directory C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\sub",
+              }));
+}
+
+TEST(CreateDirectoryAll, ExistingDirectoryIsNoErrorButAFileIs) {
+    FakePlatform os;
+    os.add_directory("C:\\d");
+    EXPECT_TRUE(create_directory_all(os, OsString::from_utf8("C:\\d")));
+    os.files["c:\\d\\f"] = "";
+    const auto r = create_directory_all(os, OsString::from_utf8("C:\\d\\f"));
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error(), OsError::from_code(183));
+    const auto below = create_directory_all(os, OsString::from_utf8("C:\\d\\f\\g"));
+    ASSERT_FALSE(below);
+    EXPECT_EQ(below.error(), OsError::from_code(183));
+}
+
+TEST(CreateDirectoryAll, OtherErrorsStopTheWalk) {
+    FakePlatform os;
+    os.add_directory("C:\\d");
+    os.fail_with = [](std::string_view op, const std::string& arg) -> std::optional<std::uint32_t> {
+        if (op == "create_directory" && arg == "C:\\d\\x") return 5;
+        return std::nullopt;
+    };
+    const auto r = create_directory_all(os, OsString::from_utf8("C:\\d\\x\\y"));
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error(), OsError::from_code(5));
+    EXPECT_EQ(os.calls_of("create_directory").size(), 2u);
+}
+
+TEST(CreateDirectoryAll, NulIsRefusedBeforeAnyCall) {
+    FakePlatform os;
+    const auto r = create_directory_all(os, OsString::from_utf8(std::string("C:\\a\0b", 6)));
+    ASSERT_FALSE(r);
+    EXPECT_TRUE(r.error().nul_in_string);
+    EXPECT_TRUE(os.calls_of("create_directory").empty());
+}
+
+}  // namespace
+}  // namespace pelko

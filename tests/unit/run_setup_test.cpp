@@ -1,0 +1,100 @@
+#include "setup/run_setup.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+
+namespace pelko {
+namespace {
+
+using testing::FakePlatform;
+using testing::ProcessExit;
+
+constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
+constexpr const char* kLog = "C:\\Users\\a\\AppData\\Local\\Pelko\\logs\\setup.log";
+
+std::vector<std::string> log_messages(const FakePlatform& os) {
+    std::vector<std::string> messages;
+    if (!os.has_file(kLog)) return messages;
+    const std::string& text = os.file(kLog);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end - start);
+        // "{time} pid {pid} {message}"
+        const std::size_t pid = line.find(" pid ");
+        const std::size_t message = line.find(' ', pid + 5);
+        messages.push_back(line.substr(message + 1));
+        start = end + 1;
+    }
+    return messages;
+}
+
+struct RunSetup : ::testing::Test {
+    FakePlatform os;
+    void SetUp() override {
+        os.add_directory(kLocal);
+        os.set_env("LOCALAPPDATA", kLocal);
+    }
+    // Runs and returns the exit code, whether the run returned or ended the process.
+    int run() {
+        try {
+            return run_setup(os, {});
+        } catch (const ProcessExit& exit) {
+            return static_cast<int>(exit.code);
+        }
+    }
+};
+
+TEST_F(RunSetup, StartLineNamesVersionAndUpdateMode) {
+    os.raw_command_line = u"\"C:\\dl\\pelko-setup.exe\" --update";
+    EXPECT_EQ(run(), 0);
+    ASSERT_FALSE(log_messages(os).empty());
+    EXPECT_EQ(log_messages(os).front(), "setup v0.1.1, update: true");
+    EXPECT_TRUE(os.mutexes.contains("Local\\PelkoSetup"));
+}
+
+TEST_F(RunSetup, SecondSetupLogsAndEndsWithZeroWithoutWindow) {
+    os.mutexes.insert("Local\\PelkoSetup");
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(log_messages(os), (std::vector<std::string>{"setup v0.1.1, update: false",
+                                                          "another setup is running"}));
+    EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(RunSetup, FailingMutexCallCountsAsAnotherSetup) {
+    os.fail_with = [](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op == "create_named_mutex") return 5;
+        return std::nullopt;
+    };
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(log_messages(os).back(), "another setup is running");
+}
+
+TEST_F(RunSetup, MissingLocalAppDataShowsTheBoxAndExitsOne) {
+    os.environment.erase("LOCALAPPDATA");
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(os.files.empty());  // the log cannot be written at all
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].text, "Pelko was not installed.\n\nno LOCALAPPDATA");
+    EXPECT_EQ(os.boxes[0].caption, "Pelko Setup");
+    EXPECT_EQ(os.boxes[0].style, 0x00010040u);
+}
+
+TEST_F(RunSetup, MissingLocalAppDataInUpdateModeShowsNothing) {
+    os.environment.erase("LOCALAPPDATA");
+    os.raw_command_line = u"setup.exe --update";
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_TRUE(os.files.empty());
+}
+
+TEST_F(RunSetup, EmptyCommandLineUsesTheModuleNameAndIsNoUpdate) {
+    os.raw_command_line.clear();
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(log_messages(os).front(), "setup v0.1.1, update: false");
+    EXPECT_EQ(os.calls_of("module_file_name").size(), 1u);
+}
+
+}  // namespace
+}  // namespace pelko
