@@ -1,5 +1,5 @@
 # Settings shared by every Windows target: static runtime, small code.
-add_compile_options(-ffunction-sections -fdata-sections)
+add_compile_options(-Os -ffunction-sections -fdata-sections)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 # The shipped executable: optimised for size, unused sections dropped, stripped, no time stamp.

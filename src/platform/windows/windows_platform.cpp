@@ -5,6 +5,10 @@
 #include "platform/windows/unique_resource.h"
 #include "platform/windows/wide.h"
 
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
 namespace pelko::win {
 
 std::u16string WindowsPlatform::command_line() {

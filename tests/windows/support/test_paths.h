@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelko::test {
+
+// A path of the Linux build as the Windows programs under Wine see it (drive Z:).
+std::wstring wine_path(std::string_view unix_path);
+// The build directory and files in it, as Windows paths.
+std::wstring build_path(std::string_view relative = {});
+// The built installer.
+std::wstring setup_exe();
+// A fresh, empty directory for one test under the build's scratch folder.
+std::wstring fresh_directory(std::wstring_view name);
+// Reads a whole file; empty when it cannot be read.
+std::string read_file(const std::wstring& path);
+bool file_exists(const std::wstring& path);
+bool write_file(const std::wstring& path, std::string_view contents);
+void remove_tree(const std::wstring& path);
+// UTF-8 of a wide string (lone surrogates as U+FFFD).
+std::string narrow(std::wstring_view text);
+
+}  // namespace pelko::test
