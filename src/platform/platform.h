@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/os_error.h"
 #include "platform/os_string.h"
@@ -23,6 +24,22 @@ struct MonotonicTime {
 // An open file of the platform. Value 0 is never a valid handle.
 struct FileHandle {
     std::uintptr_t value = 0;
+};
+
+// One process of a snapshot: its id and its executable file name (no directory).
+struct ProcessRecord {
+    std::uint32_t id = 0;
+    std::string name;  // text: lone surrogates shown as U+FFFD
+};
+
+// Whether starting a program waits for it to end.
+enum class ProgramWait { no, until_exit };
+
+// A COM result (negative: failure) and a COM interface pointer owned by the caller.
+using HResult = std::int32_t;
+struct ComObject {
+    std::uintptr_t value = 0;
+    explicit operator bool() const { return value != 0; }
 };
 
 // Every operating-system operation the installer performs. The Win32 implementation lives in
@@ -68,6 +85,61 @@ public:
     virtual OsResult<std::uint32_t> write_file(FileHandle file, std::span<const std::byte> data) = 0;
     // Closes the handle; the outcome is ignored.
     virtual void close_file(FileHandle file) = 0;
+
+    // ---- file installation ------------------------------------------------------------------
+
+    // Creates a file for writing (shared for read, write and delete); an existing file is cut to
+    // zero bytes.
+    virtual OsResult<FileHandle> create_for_writing(const OsString& path) = 0;
+    // Moves a file over its target, replacing it; the target is created when missing.
+    virtual OsResult<void> move_replacing(const OsString& from, const OsString& to) = 0;
+    // Deletes a file.
+    virtual OsResult<void> delete_file(const OsString& path) = 0;
+
+    // ---- processes --------------------------------------------------------------------------
+
+    // The processes running now, in snapshot order; empty when no snapshot can be taken.
+    virtual std::vector<ProcessRecord> process_snapshot() = 0;
+    // The command line of another process; nothing when it cannot be read.
+    virtual std::optional<std::string> process_command_line(std::uint32_t process_id) = 0;
+    // True when the path's metadata can be read, following links (a directory counts).
+    virtual bool path_exists(const OsString& path) = 0;
+    // Starts a program with a complete command line, inheriting this process's environment,
+    // current directory and (duplicated) standard handles; with ProgramWait::until_exit, returns
+    // when it has ended. The OS error when it cannot be started.
+    virtual OsResult<void> run_program(const OsString& program, const OsString& command_line,
+                                       ProgramWait wait) = 0;
+
+    // ---- registry ---------------------------------------------------------------------------
+
+    // Writes one value under HKEY_CURRENT_USER\subkey, creating the subkey when missing.
+    // Returns the Win32 status: 0 on success.
+    virtual std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
+                                             std::uint32_t type,
+                                             std::span<const std::byte> data) = 0;
+
+    // ---- COM and the Shell link object ------------------------------------------------------
+
+    virtual HResult com_initialize() = 0;  // apartment-threaded
+    virtual void com_uninitialize() = 0;
+    virtual void com_release(ComObject object) = 0;
+    // A new Shell link object (IShellLinkW).
+    virtual HResult create_shell_link(ComObject& link) = 0;
+    virtual HResult shell_link_set_path(ComObject link, std::string_view path) = 0;
+    virtual HResult shell_link_set_working_directory(ComObject link, std::string_view path) = 0;
+    virtual HResult shell_link_set_icon_location(ComObject link, std::string_view path,
+                                                 int index) = 0;
+    virtual HResult shell_link_set_description(ComObject link, std::string_view text) = 0;
+    // QueryInterface for IPersistFile; `file` may stay empty on success.
+    virtual HResult query_persist_file(ComObject link, ComObject& file) = 0;
+    virtual HResult persist_file_save(ComObject file, std::string_view path, bool remember) = 0;
+    // The thread's error-information object (GetErrorInfo), empty when there is none.
+    virtual ComObject take_error_info() = 0;
+    // The message of an error-information object: the restricted description, else the
+    // description, else IErrorInfo's description; empty when it has none.
+    virtual std::u16string error_info_message(ComObject info) = 0;
+    // The system's message for an HRESULT (ntdll's table for NT-status codes); empty when none.
+    virtual std::u16string hresult_message(HResult result) = 0;
 
     // ---- user interface and error texts -----------------------------------------------------
 

@@ -74,6 +74,37 @@ public:
     OsResult<std::uint32_t> write_file(FileHandle file, std::span<const std::byte> data) override;
     void close_file(FileHandle file) override;
 
+    // file installation (fake_install_files.cpp)
+    OsResult<FileHandle> create_for_writing(const OsString& path) override;
+    OsResult<void> move_replacing(const OsString& from, const OsString& to) override;
+    OsResult<void> delete_file(const OsString& path) override;
+
+    // processes (fake_processes.cpp)
+    std::vector<ProcessRecord> process_snapshot() override;
+    std::optional<std::string> process_command_line(std::uint32_t process_id) override;
+    bool path_exists(const OsString& path) override;
+    OsResult<void> run_program(const OsString& program, const OsString& command_line,
+                               ProgramWait wait) override;
+
+    // registry (fake_registry.cpp)
+    std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
+                                     std::uint32_t type, std::span<const std::byte> data) override;
+
+    // COM and the Shell link object (fake_shell_link.cpp)
+    HResult com_initialize() override;
+    void com_uninitialize() override;
+    void com_release(ComObject object) override;
+    HResult create_shell_link(ComObject& link) override;
+    HResult shell_link_set_path(ComObject link, std::string_view path) override;
+    HResult shell_link_set_working_directory(ComObject link, std::string_view path) override;
+    HResult shell_link_set_icon_location(ComObject link, std::string_view path, int index) override;
+    HResult shell_link_set_description(ComObject link, std::string_view text) override;
+    HResult query_persist_file(ComObject link, ComObject& file) override;
+    HResult persist_file_save(ComObject file, std::string_view path, bool remember) override;
+    ComObject take_error_info() override;
+    std::u16string error_info_message(ComObject info) override;
+    std::u16string hresult_message(HResult result) override;
+
     void message_box(std::string_view text, std::string_view caption,
                      std::uint32_t style) override;
     std::expected<std::u16string, std::uint32_t> system_message(std::uint32_t number,
