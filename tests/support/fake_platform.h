@@ -43,6 +43,23 @@ public:
     std::map<std::uint32_t, std::u16string> system_messages;
     std::map<std::uint32_t, std::u16string> ntdll_messages;
 
+    // Processes: the snapshot in order, each with an optional readable command line.
+    struct FakeProcess {
+        std::uint32_t id;
+        std::string name;
+        std::optional<std::string> command_line;
+    };
+    std::vector<FakeProcess> processes;
+    bool snapshot_fails = false;
+    // Programs started: (program text, command line text, waited for).
+    struct StartedProgram {
+        std::string program, command_line;
+        bool waited;
+    };
+    std::vector<StartedProgram> started;
+    // Runs when a program is started (after the record), to act as that program would.
+    std::function<void(const StartedProgram&)> on_run_program;
+
     // Return an error code to make an operation fail: (operation name, path or argument).
     std::function<std::optional<std::uint32_t>(std::string_view, const std::string&)> fail_with;
     // Called after each sleep has advanced the clocks.

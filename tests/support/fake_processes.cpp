@@ -1,11 +1,42 @@
-// Placeholder: not implemented yet.
 #include "fake_platform.h"
 
 namespace pelko::testing {
 
-std::vector<ProcessRecord> FakePlatform::process_snapshot() { return {}; }
-std::optional<std::string> FakePlatform::process_command_line(std::uint32_t) { return std::nullopt; }
-bool FakePlatform::path_exists(const OsString&) { return false; }
-OsResult<void> FakePlatform::run_program(const OsString&, const OsString&, ProgramWait) { return std::unexpected(OsError::from_code(50)); }
+std::vector<ProcessRecord> FakePlatform::process_snapshot() {
+    enter("process_snapshot", "");
+    std::vector<ProcessRecord> records;
+    if (snapshot_fails) return records;
+    for (const FakeProcess& p : processes) records.push_back(ProcessRecord{p.id, p.name});
+    return records;
+}
+
+std::optional<std::string> FakePlatform::process_command_line(std::uint32_t process_id) {
+    if (enter("process_command_line", std::to_string(process_id))) return std::nullopt;
+    for (const FakeProcess& p : processes) {
+        if (p.id == process_id) return p.command_line;
+    }
+    return std::nullopt;
+}
+
+bool FakePlatform::path_exists(const OsString& path) {
+    if (enter("path_exists", path.to_text())) return false;
+    const std::string key = normalize(path);
+    return !key.empty() && (files.contains(key) || directories.contains(key));
+}
+
+OsResult<void> FakePlatform::run_program(const OsString& program, const OsString& command_line,
+                                         ProgramWait wait) {
+    if (program.contains_nul() || command_line.contains_nul()) {
+        return std::unexpected(OsError::nul());
+    }
+    if (const auto code = enter("run_program", program.to_text() + "|" + command_line.to_text())) {
+        return std::unexpected(OsError::from_code(*code));
+    }
+    if (!files.contains(normalize(program))) return std::unexpected(OsError::from_code(2));
+    started.push_back(StartedProgram{program.to_text(), command_line.to_text(),
+                                     wait == ProgramWait::until_exit});
+    if (on_run_program) on_run_program(started.back());
+    return {};
+}
 
 }  // namespace pelko::testing
