@@ -10,10 +10,10 @@ std::vector<ProcessRecord> FakePlatform::process_snapshot() {
     return records;
 }
 
-std::optional<std::string> FakePlatform::process_command_line(std::uint32_t process_id) {
-    if (enter("process_command_line", std::to_string(process_id))) return std::nullopt;
+std::optional<std::string> FakePlatform::process_command_line(std::uint32_t id) {
+    if (enter("process_command_line", std::to_string(id))) return std::nullopt;
     for (const FakeProcess& p : processes) {
-        if (p.id == process_id) return p.command_line;
+        if (p.id == id) return p.command_line;
     }
     return std::nullopt;
 }
