@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ python3 libgtest-dev libbenchmark-dev zlib1g-dev libdeflate-dev
   g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev
   wine wine64 xvfb xauth liblnk-utils
-  clang-14 libclang-rt-14-dev osslsigncode openssl
+  clang-16 libclang-rt-16-dev osslsigncode openssl
 )
 
 missing=()

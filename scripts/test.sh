@@ -14,6 +14,7 @@ wineboot -i >/dev/null 2>&1 || true
 
 status=0
 (cd build/native && ctest --output-on-failure -j2) || status=1
+(cd build/fuzz && ctest --output-on-failure -j2) || status=1
 (cd build/windows && xvfb-run -a ctest --output-on-failure -j2) || status=1
 wineserver -k >/dev/null 2>&1 || true
 exit $status
