@@ -2,6 +2,7 @@
 
 #include "platform/text_format.h"
 
+#include "instances/stop_running_instances.h"
 #include "platform/path.h"
 #include "setup/command_line.h"
 #include "setup/failure_report.h"
@@ -31,6 +32,10 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
     (void)stored_payload;
 
     // 6. Make running copies of the app quit.
+    if (const StepResult<void> stopped = stop_running_instances(os, install_dir, update_mode);
+        !stopped) {
+        report_failure(os, stopped.error(), update_mode);
+    }
 
     // 7. Install the files.
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+#include "setup/product.h"
+
+namespace pelko {
+
+// The names that choose the quit target: only the app itself.
+inline constexpr std::array<std::string_view, 1> kAppNameList{kAppExecutableName};
+// The names whose processes must all have ended before files are replaced, in this order.
+inline constexpr std::array<std::string_view, 2> kWatchList{kAppExecutableName,
+                                                            kGuardExecutableName};
+
+// True when the two texts have the same length in bytes and are equal byte by byte after
+// mapping 'A'..'Z' onto 'a'..'z'; every other byte (each byte of a non-ASCII character
+// included) must be identical.
+bool equals_ascii_case_insensitive(std::string_view a, std::string_view b);
+
+// The ids of the running processes whose executable file name equals one of the names (ASCII
+// case folding only), in snapshot order, each id once. A failing snapshot gives an empty list.
+std::vector<std::uint32_t> find_processes(Platform& os, std::span<const std::string_view> names);
+
+}  // namespace pelko

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+#include "fake_platform.h"
+#include "instances/find_processes.h"
+#include "instances/instance_wait.h"
+#include "instances/quit_target.h"
+#include "instances/stop_running_instances.h"
+#include "platform/text_format.h"
+
+namespace pelko {
+namespace {
+
+using testing::FakePlatform;
+
+constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
+constexpr const char* kLog = "C:\\Users\\a\\AppData\\Local\\Pelko\\logs\\setup.log";
+constexpr const char* kInstallDir = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko";
+constexpr const char* kInstalledApp = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe";
+
+std::size_t index_of(const std::vector<std::string>& calls, std::string_view prefix) {
+    const auto it = std::ranges::find_if(
+        calls, [&](const std::string& call) { return call.starts_with(prefix); });
+    return static_cast<std::size_t>(it - calls.begin());
+}
+
+struct Instances : ::testing::Test {
+    FakePlatform os;
+    const OsString install_dir = OsString::from_utf8(kInstallDir);
+
+    void SetUp() override {
+        os.add_directory(kLocal);
+        os.set_env("LOCALAPPDATA", kLocal);
+    }
+    void add_file(const std::string& path) {
+        os.add_directory(path.substr(0, path.find_last_of('\\')));
+        os.files[FakePlatform::normalize(OsString::from_utf8(path))] = "MZ";
+    }
+    // The messages of the setup log, without time and pid.
+    std::vector<std::string> log_messages() const {
+        std::vector<std::string> messages;
+        if (!os.has_file(kLog)) return messages;
+        const std::string& text = os.file(kLog);
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = text.find('\n', start);
+            const std::string line = text.substr(start, end - start);
+            messages.push_back(line.substr(line.find(' ', line.find(" pid ") + 5) + 1));
+            start = end + 1;
+        }
+        return messages;
+    }
+    // Every process ends once the monotonic clock reaches the given reading.
+    void end_all_at(MonotonicTime when) {
+        os.on_sleep = [this, when] {
+            if (os.monotonic >= when) os.processes.clear();
+        };
+    }
+    static MonotonicTime plus_ms(MonotonicTime t, std::uint64_t ms) {
+        const std::uint64_t ns = t.nanoseconds + ms * 1'000'000;
+        return MonotonicTime{t.seconds + ns / 1'000'000'000,
+                             static_cast<std::uint32_t>(ns % 1'000'000'000)};
+    }
+};
+
+// ---- find_processes -------------------------------------------------------------------------
+
+TEST_F(Instances, NamesMatchUnderAsciiCaseFoldingOnly) {
+    os.processes = {{1, "PELKO.EXE", {}},     {2, "pelko.exe.bak", {}}, {3, "Pelko.Exe", {}},
+                    {4, "pelko.ex", {}},      {5, "explorer.exe", {}},  {6, "pelko.exe ", {}},
+                    {7, "PELKO-GUARD.exe", {}}};
+    EXPECT_EQ(find_processes(os, kAppNameList), (std::vector<std::uint32_t>{1, 3}));
+
+    // Only A to Z fold: an o with diaeresis in the other case is another name.
+    os.processes = {{1, "PELK\xC3\x96.EXE", {}}, {2, "PELK\xC3\xB6.EXE", {}}};
+    const std::array<std::string_view, 1> umlaut{"pelk\xC3\xB6.exe"};
+    EXPECT_EQ(find_processes(os, umlaut), (std::vector<std::uint32_t>{2}));
+}
+
+TEST_F(Instances, WatchListKeepsSnapshotOrderAndEachIdOnce) {
+    os.processes = {{9, "pelko-guard.exe", {}}, {4, "pelko.exe", {}}, {2, "PELKO-GUARD.EXE", {}},
+                    {4, "pelko.exe", {}}};
+    EXPECT_EQ(find_processes(os, kWatchList), (std::vector<std::uint32_t>{9, 4, 2}));
+    os.snapshot_fails = true;
+    EXPECT_TRUE(find_processes(os, kWatchList).empty());
+}
+
+// ---- locate_quit_target ---------------------------------------------------------------------
+
+TEST_F(Instances, NoAppRunningMeansNoTargetEvenWithTheGuard) {
+    os.processes = {{7, "pelko-guard.exe", "\"C:\\x\\pelko-guard.exe\""}};
+    EXPECT_FALSE(locate_quit_target(os, install_dir).has_value());
+    EXPECT_TRUE(os.calls_of("process_command_line").empty());
+    EXPECT_EQ(find_processes(os, kWatchList), (std::vector<std::uint32_t>{7}));
+}
+
+TEST_F(Instances, UnreadableFirstProcessIsSkippedForTheSecond) {
+    add_file("D:\\Tools\\Pelko\\pelko.exe");
+    os.processes = {{10, "pelko.exe", std::nullopt},
+                    {11, "pelko.exe", "\"d:\\tools\\Pelko\\PELKO.exe\" --tray"}};
+    const QuitTarget target = locate_quit_target(os, install_dir);
+    ASSERT_TRUE(target.has_value());
+    EXPECT_EQ(target->wtf8(), "d:\\tools\\Pelko\\PELKO.exe");  // exactly as taken
+    EXPECT_EQ(os.calls_of("process_command_line"),
+              (std::vector<std::string>{"process_command_line 10", "process_command_line 11"}));
+}
+
+TEST_F(Instances, FirstReadableProgramMissingFallsBackWithoutReadingTheSecond) {
+    add_file("D:\\Tools\\Pelko\\pelko.exe");
+    os.processes = {{10, "pelko.exe", "\"E:\\gone\\pelko.exe\""},
+                    {11, "pelko.exe", "\"D:\\Tools\\Pelko\\pelko.exe\""}};
+    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+    EXPECT_EQ(os.calls_of("process_command_line"),
+              (std::vector<std::string>{"process_command_line 10"}));
+}
+
+TEST_F(Instances, UnreadableOrUnusableCommandLinesFallBackToTheInstallDirectory) {
+    add_file("C:\\Program Files\\Pelko\\pelko.exe");
+    os.processes = {{10, "pelko.exe", std::nullopt}, {11, "pelko.exe", std::nullopt}};
+    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+
+    // Unquoted with a space: "C:\Program" does not exist.
+    os.processes = {{10, "pelko.exe", "C:\\Program Files\\Pelko\\pelko.exe --x"}};
+    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+
+    // An all-blank command line gives an empty program, which never exists.
+    os.processes = {{10, "pelko.exe", " \t "}};
+    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+}
+
+// ---- wait_for_instances_to_end --------------------------------------------------------------
+
+TEST_F(Instances, WaitWithNothingRunningCostsOneSnapshot) {
+    EXPECT_TRUE(wait_for_instances_to_end(os));
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 1u);
+    EXPECT_TRUE(os.calls_of("sleep").empty());
+
+    // A failing snapshot counts as an empty list.
+    os.processes = {{1, "pelko.exe", {}}};
+    os.snapshot_fails = true;
+    EXPECT_TRUE(wait_for_instances_to_end(os));
+}
+
+TEST_F(Instances, CopyEndingInTheLastSleepStillFails) {
+    os.processes = {{1, "pelko-guard.exe", {}}};
+    const MonotonicTime start = os.monotonic;
+    end_all_at(plus_ms(start, 20'000));
+    EXPECT_FALSE(wait_for_instances_to_end(os));
+    // Snapshots at 0, 0.25, ..., 19.75 s; none after the clock reads 20 s.
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 80u);
+    EXPECT_EQ(os.calls_of("sleep"), std::vector<std::string>(80, "sleep 250"));
+    EXPECT_TRUE(os.processes.empty());
+}
+
+TEST_F(Instances, CopyEndingBeforeTheLastSnapshotIsSeen) {
+    os.processes = {{1, "pelko.exe", {}}};
+    end_all_at(plus_ms(os.monotonic, 19'750));
+    EXPECT_TRUE(wait_for_instances_to_end(os));
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 80u);
+}
+
+TEST_F(Instances, WaitIsBoundByTheClockNotByPolls) {
+    // Each snapshot takes 5 s: four polls fit in the 20 s.
+    os.processes = {{1, "pelko.exe", {}}};
+    os.fail_with = [this](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op == "process_snapshot") os.monotonic.seconds += 5;
+        return std::nullopt;
+    };
+    EXPECT_FALSE(wait_for_instances_to_end(os));
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 4u);
+}
+
+// ---- stop_running_instances -----------------------------------------------------------------
+
+TEST_F(Instances, NothingRunningLogsNothingAndStartsNothing) {
+    EXPECT_TRUE(stop_running_instances(os, install_dir, false).has_value());
+    EXPECT_TRUE(log_messages().empty());
+    EXPECT_TRUE(os.calls_of("run_program").empty());
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 2u);  // the target search and one poll
+}
+
+TEST_F(Instances, RunningAppIsAskedToQuitAfterTheLogLine) {
+    add_file(kInstalledApp);
+    os.processes = {{10, "pelko.exe", std::nullopt}, {11, "pelko-guard.exe", std::nullopt}};
+    os.on_run_program = [this](const FakePlatform::StartedProgram&) { os.processes.clear(); };
+    EXPECT_TRUE(stop_running_instances(os, install_dir, true).has_value());
+
+    EXPECT_EQ(log_messages(), std::vector<std::string>{format_text("asking {} to quit",
+                                                                   kInstalledApp)});
+    ASSERT_EQ(os.started.size(), 1u);
+    EXPECT_EQ(os.started[0].program, kInstalledApp);
+    EXPECT_EQ(os.started[0].command_line, format_text("\"{}\" --quit", kInstalledApp));
+    EXPECT_TRUE(os.started[0].waited);
+    EXPECT_LT(index_of(os.calls, "write_file"), index_of(os.calls, "run_program"));
+    // Success at the first snapshot after the request; no sleep was needed.
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 2u);
+    EXPECT_TRUE(os.calls_of("sleep").empty());
+}
+
+TEST_F(Instances, ThreeCopiesGetOneRequestToTheFirstReadableProgram) {
+    add_file("D:\\A\\pelko.exe");
+    add_file("D:\\B\\pelko.exe");
+    os.processes = {{3, "pelko.exe", std::nullopt},
+                    {1, "PELKO.EXE", "D:\\A\\pelko.exe --tray"},
+                    {2, "pelko.exe", "\"D:\\B\\pelko.exe\""}};
+    os.on_run_program = [this](const FakePlatform::StartedProgram&) { os.processes.clear(); };
+    EXPECT_TRUE(stop_running_instances(os, install_dir, false).has_value());
+    ASSERT_EQ(os.started.size(), 1u);
+    EXPECT_EQ(os.started[0].command_line, "\"D:\\A\\pelko.exe\" --quit");
+    EXPECT_EQ(log_messages(), std::vector<std::string>{"asking D:\\A\\pelko.exe to quit"});
+}
+
+TEST_F(Instances, SlowQuitRequestDoesNotEatTheWait) {
+    add_file(kInstalledApp);
+    os.processes = {{10, "pelko.exe", std::nullopt}};
+    const MonotonicTime start = os.monotonic;
+    os.on_run_program = [this](const FakePlatform::StartedProgram&) { os.monotonic.seconds += 30; };
+    // The copy ends 19.5 s after the 30 s quit run: still within the limit.
+    end_all_at(plus_ms(start, 49'500));
+    EXPECT_TRUE(stop_running_instances(os, install_dir, false).has_value());
+    EXPECT_EQ(os.calls_of("sleep").size(), 78u);
+}
+
+TEST_F(Instances, TargetThatCannotStartIsStillLoggedAndWaitedFor) {
+    os.processes = {{10, "pelko.exe", std::nullopt}};  // nothing at the install directory
+    end_all_at(plus_ms(os.monotonic, 1'000));
+    EXPECT_TRUE(stop_running_instances(os, install_dir, true).has_value());
+    EXPECT_TRUE(os.started.empty());
+    EXPECT_EQ(os.calls_of("run_program").size(), 1u);
+    EXPECT_EQ(log_messages(),
+              std::vector<std::string>{format_text("asking {} to quit", kInstalledApp)});
+}
+
+TEST_F(Instances, OnlyTheGuardRunningMeansNoRequest) {
+    os.processes = {{7, "pelko-guard.exe", std::nullopt}};
+    end_all_at(plus_ms(os.monotonic, 2'000));
+    EXPECT_TRUE(stop_running_instances(os, install_dir, false).has_value());
+    EXPECT_TRUE(os.calls_of("run_program").empty());
+    EXPECT_TRUE(log_messages().empty());
+    EXPECT_EQ(os.calls_of("sleep").size(), 8u);
+}
+
+TEST_F(Instances, CopiesThatStayGiveTheTextOfTheMode) {
+    add_file(kInstalledApp);
+    os.processes = {{10, "pelko.exe", std::nullopt}};
+    const auto update = stop_running_instances(os, install_dir, true);
+    ASSERT_FALSE(update.has_value());
+    EXPECT_EQ(update.error().text, "Pelko did not quit");
+
+    os.started.clear();
+    const auto normal = stop_running_instances(os, install_dir, false);
+    ASSERT_FALSE(normal.has_value());
+    EXPECT_EQ(normal.error().text,
+              "Pelko is still running. Right click the bar > Quit Pelko, then run the setup "
+              "again.");
+    EXPECT_EQ(os.started.size(), 1u);  // one request per call, never repeated during the wait
+}
+
+}  // namespace
+}  // namespace pelko

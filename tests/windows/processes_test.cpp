@@ -1,0 +1,260 @@
+// The process operations of the Win32 platform and the instance step on them, under Wine, with
+// copies of a stand-in program named as the app and its guard. Every process a test starts is
+// held by a test::Process (terminated when dropped, whatever the test's outcome), and the
+// stand-in ends by itself after 30 s by default.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "instances/find_processes.h"
+#include "instances/stop_running_instances.h"
+#include "launch.h"
+#include "platform/windows/wide.h"
+#include "platform/windows/windows_platform.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+using test::narrow;
+using test::Process;
+
+struct EnvironmentOverride {
+    std::wstring name;
+    EnvironmentOverride(std::wstring n, const wchar_t* value) : name(std::move(n)) {
+        SetEnvironmentVariableW(name.c_str(), value);
+    }
+    ~EnvironmentOverride() { SetEnvironmentVariableW(name.c_str(), nullptr); }
+};
+
+struct CurrentDirectory {
+    std::wstring earlier;
+    explicit CurrentDirectory(const std::wstring& dir) {
+        wchar_t buffer[MAX_PATH * 4];
+        earlier.assign(buffer, GetCurrentDirectoryW(MAX_PATH * 4, buffer));
+        SetCurrentDirectoryW(dir.c_str());
+    }
+    ~CurrentDirectory() { SetCurrentDirectoryW(earlier.c_str()); }
+};
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+OsString os_path(const std::wstring& path) { return win::from_wide(path); }
+
+// A copy of the stand-in under the name, in the directory.
+std::wstring place_stand_in(const std::wstring& dir, const std::wstring& name) {
+    const std::wstring copy = dir + L"\\" + name;
+    EXPECT_TRUE(CopyFileW(test::wine_path(PELKO_STAND_IN).c_str(), copy.c_str(), FALSE))
+        << GetLastError();
+    return copy;
+}
+
+// Starts a copy with an argument; the process ends when the returned value is dropped.
+Process start(const std::wstring& exe, const std::wstring& argument) {
+    test::LaunchSpec spec;
+    spec.program = exe;
+    spec.command_line = L"\"" + exe + L"\" " + argument;
+    Process process = test::start_program(spec);
+    EXPECT_TRUE(process.valid()) << narrow(exe) << ": " << GetLastError();
+    return process;
+}
+
+// Takes hold of a process by id, so that it is terminated when the value is dropped.
+Process adopt(DWORD id) {
+    const HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                 FALSE, id);
+    return h ? Process(h, id) : Process();
+}
+
+std::vector<std::uint32_t> ids_named(win::WindowsPlatform& os, std::string_view name) {
+    std::vector<std::uint32_t> ids;
+    for (const ProcessRecord& record : os.process_snapshot()) {
+        if (record.name == name) ids.push_back(record.id);
+    }
+    return ids;
+}
+
+struct Processes : ::testing::Test {
+    win::WindowsPlatform os;
+    void SetUp() override {
+        // The installer's view is the whole session: nothing named like the app may be left over.
+        ASSERT_TRUE(find_processes(os, kWatchList).empty())
+            << "a pelko.exe or pelko-guard.exe runs already in this Wine session";
+    }
+};
+
+TEST_F(Processes, SnapshotNamesTheRunningProcesses) {
+    const std::wstring dir = test::fresh_directory(L"proc-snapshot");
+    Process app = start(place_stand_in(dir, L"pelko.exe"), L"20000");
+    Process guard = start(place_stand_in(dir, L"pelko-guard.exe"), L"20000");
+
+    const std::vector<ProcessRecord> records = os.process_snapshot();
+    const auto has = [&](std::uint32_t id, std::string_view name) {
+        return std::ranges::any_of(
+            records, [&](const ProcessRecord& r) { return r.id == id && r.name == name; });
+    };
+    EXPECT_TRUE(has(app.id(), "pelko.exe"));
+    EXPECT_TRUE(has(guard.id(), "pelko-guard.exe"));
+    EXPECT_TRUE(has(GetCurrentProcessId(), "processes_test.exe"));
+
+    std::vector<std::uint32_t> found = find_processes(os, kWatchList);
+    std::ranges::sort(found);
+    std::vector<std::uint32_t> expected{app.id(), guard.id()};
+    std::ranges::sort(expected);
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(find_processes(os, kAppNameList), std::vector<std::uint32_t>{app.id()});
+}
+
+TEST_F(Processes, CommandLineQueryNeverGivesAWrongAnswer) {
+    // Wine 8 has no command-line query of another process: the answer is then absent. Where it
+    // exists, it is the process's own command line.
+    const std::optional<std::string> own = os.process_command_line(GetCurrentProcessId());
+    if (own) {
+        EXPECT_EQ(*own, narrow(GetCommandLineW()));
+    }
+    EXPECT_FALSE(os.process_command_line(0xFFFFFFF0u).has_value());
+}
+
+TEST_F(Processes, RunProgramWaitsOnlyWhenAsked) {
+    const std::wstring dir = test::fresh_directory(L"proc-run");
+    const std::wstring exe = place_stand_in(dir, L"run-stand-in.exe");
+    const std::wstring command_line = L"\"" + exe + L"\" 1500";
+
+    auto start_time = std::chrono::steady_clock::now();
+    ASSERT_TRUE(os.run_program(os_path(exe), os_path(command_line), ProgramWait::until_exit));
+    EXPECT_GE(seconds_since(start_time), 1.4);
+    EXPECT_EQ(test::read_file(exe + L".txt"), narrow(command_line) + "\n");
+
+    start_time = std::chrono::steady_clock::now();
+    ASSERT_TRUE(os.run_program(os_path(exe), os_path(L"\"" + exe + L"\" 20000"), ProgramWait::no));
+    EXPECT_LT(seconds_since(start_time), 1.0);
+    const std::vector<std::uint32_t> ids = ids_named(os, "run-stand-in.exe");
+    ASSERT_EQ(ids.size(), 1u);
+    Process started = adopt(ids[0]);
+    ASSERT_TRUE(started.valid());
+    EXPECT_FALSE(started.wait(0).has_value());  // still running
+}
+
+TEST_F(Processes, RunProgramHandsOnTheStandardHandles) {
+    const std::wstring dir = test::fresh_directory(L"proc-handles");
+    const std::wstring exe = place_stand_in(dir, L"say-stand-in.exe");
+    // This process's standard output becomes a file opened without inheritance: only an
+    // inheritable duplicate can reach the child.
+    const std::wstring out_path = dir + L"\\out.txt";
+    const HANDLE out = CreateFileW(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    const HANDLE earlier = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    const auto result =
+        os.run_program(os_path(exe), os_path(L"\"" + exe + L"\" say"), ProgramWait::until_exit);
+    SetStdHandle(STD_OUTPUT_HANDLE, earlier);
+    CloseHandle(out);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(test::read_file(out_path), "stand-in says hello\n");
+}
+
+TEST_F(Processes, RunProgramStartsOnlyAnExePathWithADirectory) {
+    const std::wstring dir = test::fresh_directory(L"proc-forms");
+    place_stand_in(dir, L"pelko.exe");
+    const std::wstring no_extension = place_stand_in(dir, L"pelko");
+    const CurrentDirectory here(dir);
+
+    // A bare name is never looked up in the current directory (or anywhere else).
+    const auto bare = os.run_program(os_path(L"pelko.exe"), os_path(L"\"pelko.exe\" 1"),
+                                     ProgramWait::until_exit);
+    ASSERT_FALSE(bare);
+    EXPECT_EQ(bare.error().code, ERROR_FILE_NOT_FOUND);
+    // Nor is a file without the ".exe" ending started.
+    const auto other = os.run_program(os_path(no_extension), os_path(L"x 1"), ProgramWait::no);
+    ASSERT_FALSE(other);
+    EXPECT_FALSE(test::file_exists(dir + L"\\pelko.exe.txt"));
+    EXPECT_FALSE(test::file_exists(no_extension + L".txt"));
+
+    // A relative path with a separator and the ending is used unchanged: CreateProcessW takes it
+    // from the current directory. The ending is compared without regard to ASCII case.
+    ASSERT_TRUE(os.run_program(os_path(L".\\pelko.EXE"), os_path(L"p 1"), ProgramWait::until_exit));
+    EXPECT_EQ(test::read_file(dir + L"\\pelko.exe.txt"), "p 1\n");
+
+    const auto missing = os.run_program(os_path(dir + L"\\none.exe"), os_path(L"x"),
+                                        ProgramWait::until_exit);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ERROR_FILE_NOT_FOUND);
+    const auto nul = os.run_program(OsString::from_utf8(std::string("C:\\a\0.exe", 9)),
+                                    os_path(L"x"), ProgramWait::no);
+    ASSERT_FALSE(nul);
+    EXPECT_TRUE(nul.error().nul_in_string);
+}
+
+TEST_F(Processes, PathExists) {
+    const std::wstring dir = test::fresh_directory(L"proc-exists");
+    ASSERT_TRUE(test::write_file(dir + L"\\pelko.exe", "MZ"));
+    EXPECT_TRUE(os.path_exists(os_path(dir + L"\\pelko.exe")));
+    EXPECT_TRUE(os.path_exists(os_path(dir + L"\\PELKO.EXE")));
+    EXPECT_TRUE(os.path_exists(os_path(dir)));
+    EXPECT_FALSE(os.path_exists(os_path(dir + L"\\none.exe")));
+    EXPECT_FALSE(os.path_exists(os_path(dir + L"\\none\\pelko.exe")));
+    EXPECT_FALSE(os.path_exists(os_path(dir + L"\\pelk*.exe")));
+    EXPECT_FALSE(os.path_exists(OsString()));
+    EXPECT_FALSE(os.path_exists(OsString::from_utf8(std::string("C:\\\0x", 5))));
+    {
+        const CurrentDirectory here(dir);
+        EXPECT_TRUE(os.path_exists(OsString::from_utf8("pelko.exe")));
+        EXPECT_FALSE(os.path_exists(OsString::from_utf8("C:\\Program")));
+    }
+    const std::wstring long_dir = dir + L"\\" + std::wstring(120, L'd');
+    ASSERT_TRUE(CreateDirectoryW(long_dir.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + long_dir + L"\\" + std::wstring(120, L'e')).c_str(),
+                                 nullptr));
+    EXPECT_TRUE(os.path_exists(os_path(long_dir + L"\\" + std::wstring(120, L'e'))));
+}
+
+TEST_F(Processes, GuardEndingAfterTwoSecondsIsWaitedForWithoutAQuitRequest) {
+    const std::wstring root = test::fresh_directory(L"proc-guard");
+    const EnvironmentOverride local(L"LOCALAPPDATA", root.c_str());
+    const std::wstring install_dir = root + L"\\Programs\\Pelko";
+    Process guard = start(place_stand_in(root, L"pelko-guard.exe"), L"2000");
+
+    const auto start_time = std::chrono::steady_clock::now();
+    const StepResult<void> result = stop_running_instances(os, os_path(install_dir), false);
+    const double took = seconds_since(start_time);
+    EXPECT_TRUE(result.has_value());
+    EXPECT_GE(took, 1.5);
+    EXPECT_LT(took, 8.0);
+    EXPECT_TRUE(guard.wait(0).has_value());
+    EXPECT_EQ(test::read_file(root + L"\\Pelko\\logs\\setup.log").find("asking"),
+              std::string::npos);
+}
+
+TEST_F(Processes, AppIgnoringQuitFailsAfterTwentySecondsInUpdateMode) {
+    const std::wstring root = test::fresh_directory(L"proc-ignore");
+    const EnvironmentOverride local(L"LOCALAPPDATA", root.c_str());
+    const std::wstring install_dir = root + L"\\Programs\\Pelko";
+    ASSERT_TRUE(CreateDirectoryW((root + L"\\Programs").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(install_dir.c_str(), nullptr));
+    const std::wstring app = place_stand_in(install_dir, L"pelko.exe");
+    Process running = start(app, L"40000");
+
+    const auto start_time = std::chrono::steady_clock::now();
+    const StepResult<void> result = stop_running_instances(os, os_path(install_dir), true);
+    const double took = seconds_since(start_time);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().text, "Pelko did not quit");
+    EXPECT_GE(took, 20.0);
+    EXPECT_LT(took, 26.0);
+    EXPECT_FALSE(running.wait(0).has_value());  // the installer never ends a process itself
+
+    // Wine answers no command-line query, so the request goes to the install directory's app.
+    const std::string log = test::read_file(root + L"\\Pelko\\logs\\setup.log");
+    EXPECT_NE(log.find(" asking " + narrow(app) + " to quit\n"), std::string::npos) << log;
+    const std::string runs = test::read_file(app + L".txt");
+    EXPECT_EQ(runs, narrow(L"\"" + app + L"\" 40000\n\"" + app + L"\" --quit\n"));
+}
+
+}  // namespace
+}  // namespace pelko
