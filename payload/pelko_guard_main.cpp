@@ -1,6 +1,7 @@
 // The demo guard: without arguments it starts pelko.exe from its own folder and ends when that
 // ends (or when the quit event is signalled). Any argument (such as --uninstall) ends it at once.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 

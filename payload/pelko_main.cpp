@@ -1,5 +1,6 @@
 // The demo app: no window; it runs until `pelko.exe --quit` signals the quit event.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cwchar>
 
