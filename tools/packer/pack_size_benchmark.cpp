@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     std::ifstream in(argv[1], std::ios::binary);
     const std::vector<char> file((std::istreambuf_iterator<char>(in)), {});
     const auto inflated = pelko::inflate_payload(std::as_bytes(std::span(file)));
-    if (!in.eof() || !inflated) {
+    if (!in.is_open() || !inflated) {
         std::fprintf(stderr, "%s: not a payload\n", argv[1]);
         return 1;
     }
