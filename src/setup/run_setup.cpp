@@ -3,6 +3,9 @@
 #include "platform/text_format.h"
 
 #include "instances/stop_running_instances.h"
+#include "payload/inflate_payload.h"
+#include "payload/install_payload.h"
+#include "payload/read_payload.h"
 #include "platform/path.h"
 #include "setup/command_line.h"
 #include "setup/failure_report.h"
@@ -28,8 +31,16 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
     if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
-    // 5. Inflate and read the whole payload; nothing has changed yet.
-    (void)stored_payload;
+    // 5. Inflate and read the whole payload; nothing has changed yet. The container is released
+    // as soon as the entries are read.
+    std::vector<PayloadEntry> entries;
+    {
+        StepResult<std::vector<std::byte>> container = inflate_payload(stored_payload);
+        if (!container) report_failure(os, container.error(), update_mode);
+        StepResult<std::vector<PayloadEntry>> read = read_payload(*container);
+        if (!read) report_failure(os, read.error(), update_mode);
+        entries = std::move(*read);
+    }
 
     // 6. Make running copies of the app quit.
     if (const StepResult<void> stopped = stop_running_instances(os, install_dir, update_mode);
@@ -38,13 +49,23 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
     }
 
     // 7. Install the files.
+    const StepResult<std::uint64_t> installed = install_payload(os, install_dir, entries);
+    if (!installed) report_failure(os, installed.error(), update_mode);
+    entries.clear();
+    [[maybe_unused]] const std::uint64_t payload_total = *installed;
+    // The executables of the installed app, and their texts for the registration steps.
+    [[maybe_unused]] const OsString app_executable = path_join(install_dir, kAppExecutableName);
+    [[maybe_unused]] const OsString guard_executable =
+        path_join(install_dir, kGuardExecutableName);
+    [[maybe_unused]] const std::string app_executable_text = app_executable.to_text();
+    [[maybe_unused]] const std::string guard_executable_text = guard_executable.to_text();
 
     // 8. Uninstall entry (a failure is only logged).
 
     // 9. Start Menu shortcut when APPDATA is set (a failure is only logged).
 
     // 10. Success line.
-    (void)install_dir;
+    write_log_line(os, format_text("v{} installed in {}", kProductVersion, install_dir.to_text()));
 
     // 11. Start the installed app.
 

@@ -1,10 +1,56 @@
-// Placeholder: not implemented yet.
+// File installation on the fake file system: the staging file, the move and the delete.
 #include "fake_platform.h"
+
+#include "platform/text_format.h"
 
 namespace pelko::testing {
 
-OsResult<FileHandle> FakePlatform::create_for_writing(const OsString&) { return std::unexpected(OsError::from_code(50)); }
-OsResult<void> FakePlatform::move_replacing(const OsString&, const OsString&) { return std::unexpected(OsError::from_code(50)); }
-OsResult<void> FakePlatform::delete_file(const OsString&) { return std::unexpected(OsError::from_code(50)); }
+OsResult<FileHandle> FakePlatform::create_for_writing(const OsString& path) {
+    if (path.contains_nul()) return std::unexpected(OsError::nul());
+    const std::string key = normalize(path);
+    if (const auto code = enter("create_for_writing", path.to_text())) {
+        return std::unexpected(OsError::from_code(*code));
+    }
+    const std::string parent = parent_key(key);
+    if (parent.size() > 2 && !directories.contains(parent)) {
+        return std::unexpected(OsError::from_code(3));
+    }
+    if (directories.contains(key)) return std::unexpected(OsError::from_code(5));
+    files[key].clear();  // created, or cut to zero bytes
+    const std::uintptr_t handle = next_handle_++;
+    open_files_[handle] = OpenFile{key, false};
+    return FileHandle{handle};
+}
+
+OsResult<void> FakePlatform::move_replacing(const OsString& from, const OsString& to) {
+    if (from.contains_nul() || to.contains_nul()) return std::unexpected(OsError::nul());
+    if (const auto code = enter("move_replacing", format_text("{} -> {}", from.to_text(),
+                                                              to.to_text()))) {
+        return std::unexpected(OsError::from_code(*code));
+    }
+    const std::string source = normalize(from);
+    const std::string target = normalize(to);
+    const auto it = files.find(source);
+    if (it == files.end()) return std::unexpected(OsError::from_code(2));
+    const std::string parent = parent_key(target);
+    if (parent.size() > 2 && !directories.contains(parent)) {
+        return std::unexpected(OsError::from_code(3));
+    }
+    if (directories.contains(target)) return std::unexpected(OsError::from_code(5));
+    if (source == target) return {};
+    std::string contents = std::move(it->second);
+    files.erase(it);
+    files[target] = std::move(contents);
+    return {};
+}
+
+OsResult<void> FakePlatform::delete_file(const OsString& path) {
+    if (path.contains_nul()) return std::unexpected(OsError::nul());
+    if (const auto code = enter("delete_file", path.to_text())) {
+        return std::unexpected(OsError::from_code(*code));
+    }
+    if (files.erase(normalize(path)) == 0) return std::unexpected(OsError::from_code(2));
+    return {};
+}
 
 }  // namespace pelko::testing

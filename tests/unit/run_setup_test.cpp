@@ -30,6 +30,9 @@ std::vector<std::string> log_messages(const FakePlatform& os) {
     return messages;
 }
 
+// A raw DEFLATE stream of zero bytes: one final fixed-Huffman block holding only its end.
+constexpr std::byte kEmptyPayload[] = {std::byte{0x03}, std::byte{0x00}};
+
 struct RunSetup : ::testing::Test {
     FakePlatform os;
     void SetUp() override {
@@ -39,7 +42,7 @@ struct RunSetup : ::testing::Test {
     // Runs and returns the exit code, whether the run returned or ended the process.
     int run() {
         try {
-            return run_setup(os, {});
+            return run_setup(os, kEmptyPayload);
         } catch (const ProcessExit& exit) {
             return static_cast<int>(exit.code);
         }

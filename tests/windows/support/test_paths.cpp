@@ -18,7 +18,7 @@ std::wstring build_path(std::string_view relative) {
     return p;
 }
 
-std::wstring setup_exe() { return build_path("src/platform/windows/pelko-setup.exe"); }
+std::wstring setup_exe() { return build_path("pelko-setup.exe"); }
 
 void remove_tree(const std::wstring& path) {
     WIN32_FIND_DATAW data;

@@ -1,0 +1,91 @@
+#include "payload/inflate_payload.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "payload/decompress_error.h"
+
+namespace pelko {
+namespace {
+
+// zlib counts in 32-bit units; longer ranges are handed over in pieces of at most this size.
+constexpr std::uint64_t kMaxChunk = UINT_MAX;
+
+// Owns a zlib inflate stream in raw mode (no zlib or gzip wrapper).
+class RawInflater {
+public:
+    RawInflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
+    ~RawInflater() {
+        if (ok_) inflateEnd(&stream_);
+    }
+    RawInflater(const RawInflater&) = delete;
+    RawInflater& operator=(const RawInflater&) = delete;
+
+    bool ok() const { return ok_; }
+    z_stream& stream() { return stream_; }
+
+private:
+    z_stream stream_{};
+    bool ok_ = false;
+};
+
+}  // namespace
+
+StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored) {
+    std::vector<std::byte> output(2 * stored.size());
+    std::uint64_t consumed = 0;  // input bytes handed to zlib and used
+    std::uint64_t produced = 0;  // output bytes written
+
+    // Nothing stored: the input ends before any block (doubling an empty buffer would never end).
+    if (stored.empty()) {
+        return fail(decompress_error_text(DecompressStatus::failed_cannot_make_progress, output));
+    }
+
+    RawInflater inflater;
+    if (!inflater.ok()) {
+        return fail(decompress_error_text(DecompressStatus::failed, output));
+    }
+    z_stream& z = inflater.stream();
+
+    for (;;) {
+        if (produced == output.size()) {
+            // The buffer is full and the stream goes on: double it.
+            output.resize(2 * output.size());
+        }
+        const std::uint64_t in_left = stored.size() - consumed;
+        const std::uint64_t out_left = output.size() - produced;
+        const uInt in_chunk = static_cast<uInt>(std::min(in_left, kMaxChunk));
+        const uInt out_chunk = static_cast<uInt>(std::min(out_left, kMaxChunk));
+        // zlib does not write through next_in.
+        z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(stored.data() + consumed));
+        z.avail_in = in_chunk;
+        z.next_out = reinterpret_cast<Bytef*>(output.data() + produced);
+        z.avail_out = out_chunk;
+
+        const int status = inflate(&z, Z_NO_FLUSH);
+        consumed += in_chunk - z.avail_in;
+        produced += out_chunk - z.avail_out;
+
+        if (status == Z_STREAM_END) {
+            output.resize(produced);
+            return output;
+        }
+        if (status == Z_OK) continue;
+        if (status == Z_BUF_ERROR) {
+            // No progress was possible: either the output is full (grow and go on) or the input
+            // ran out before the final block.
+            if (produced == output.size()) continue;
+            if (consumed == stored.size()) {
+                return fail(decompress_error_text(DecompressStatus::failed_cannot_make_progress,
+                                                  output));
+            }
+            continue;
+        }
+        return fail(decompress_error_text(DecompressStatus::failed, output));
+    }
+}
+
+}  // namespace pelko

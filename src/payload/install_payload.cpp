@@ -1,0 +1,84 @@
+#include "payload/install_payload.h"
+
+#include <string>
+
+#include "payload/staging_path.h"
+#include "platform/directories.h"
+#include "platform/path.h"
+#include "platform/text_format.h"
+#include "setup/os_error_text.h"
+
+namespace pelko {
+namespace {
+
+constexpr std::string_view kShortWriteText = "failed to write whole buffer";
+
+// The target without its last component (what follows the last '\' or '/').
+OsString parent_of(const OsString& target) {
+    const std::string& bytes = target.wtf8();
+    const std::size_t cut = bytes.find_last_of("\\/");
+    if (cut == std::string::npos) return OsString();
+    return OsString::from_utf8(std::string_view(bytes).substr(0, cut));
+}
+
+std::unexpected<SetupFailure> file_failure(const OsString& path, std::string_view error) {
+    return fail(format_text("{}: {}", path.to_text(), error));
+}
+
+// Writes all of `data` through repeated write calls; a call that writes nothing is an error.
+// The text of the failure, or nothing.
+std::optional<std::string> write_all(Platform& os, FileHandle file,
+                                     std::span<const std::byte> data) {
+    while (!data.empty()) {
+        const OsResult<std::uint32_t> written = os.write_file(file, data);
+        if (!written) return error_text(os, written.error());
+        if (*written == 0) return std::string(kShortWriteText);
+        data = data.subspan(*written);
+    }
+    return std::nullopt;
+}
+
+// Moves the staging file over the target, trying up to kMoveAttempts times with a pause after
+// every failed attempt; the text of the last attempt's error, or nothing on success.
+std::optional<std::string> move_with_retries(Platform& os, const OsString& staging,
+                                             const OsString& target) {
+    std::string last_error;
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+        const OsResult<void> moved = os.move_replacing(staging, target);
+        if (moved) return std::nullopt;
+        last_error = error_text(os, moved.error());
+        os.sleep(kMovePause);
+    }
+    return last_error;
+}
+
+}  // namespace
+
+StepResult<std::uint64_t> install_payload(Platform& os, const OsString& install_dir,
+                                          std::span<const PayloadEntry> entries) {
+    std::uint64_t total = 0;
+    for (const PayloadEntry& entry : entries) {
+        const OsString target = path_join(install_dir, entry.name());
+
+        if (const OsResult<void> made = create_directory_all(os, parent_of(target)); !made) {
+            return fail(error_text(os, made.error()));
+        }
+
+        const OsString staging = staging_path(target);
+        const OsResult<FileHandle> file = os.create_for_writing(staging);
+        if (!file) return file_failure(staging, error_text(os, file.error()));
+
+        const std::optional<std::string> write_error = write_all(os, *file, entry.data());
+        os.close_file(*file);
+        if (write_error) return file_failure(staging, *write_error);
+
+        if (const auto move_error = move_with_retries(os, staging, target)) {
+            (void)os.delete_file(staging);
+            return file_failure(target, *move_error);
+        }
+        total += entry.size();
+    }
+    return total;
+}
+
+}  // namespace pelko

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pelko {
+
+// One file of the payload: its name (UTF-8, a relative path with '/' separators, checked by
+// read_payload) and its bytes. The bytes live in a buffer owned jointly by the entries that
+// view it, so entries can share one allocation; copying an entry never copies its bytes.
+class PayloadEntry {
+public:
+    PayloadEntry() = default;
+    // The entry views `length` bytes of `storage` from `offset`; the range lies inside it.
+    PayloadEntry(std::string name, std::shared_ptr<const std::vector<std::byte>> storage,
+                 std::size_t offset, std::size_t length)
+        : name_(std::move(name)), storage_(std::move(storage)), offset_(offset), length_(length) {}
+
+    const std::string& name() const { return name_; }
+    std::span<const std::byte> data() const {
+        if (length_ == 0) return {};
+        return std::span<const std::byte>(*storage_).subspan(offset_, length_);
+    }
+    std::uint64_t size() const { return length_; }
+
+private:
+    std::string name_;
+    std::shared_ptr<const std::vector<std::byte>> storage_;
+    std::size_t offset_ = 0;
+    std::size_t length_ = 0;
+};
+
+}  // namespace pelko

@@ -1,0 +1,105 @@
+// The built installer installs its embedded demo payload: every file with its exact bytes, the
+// start and success lines in the log, and a second run over the first.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "launch.h"
+#include "payload/inflate_payload.h"
+#include "payload/read_payload.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+struct LogLine {
+    unsigned long long millis;
+    std::string message;
+};
+
+std::vector<LogLine> log_lines(const std::wstring& local_app_data) {
+    std::vector<LogLine> lines;
+    const std::string log = test::read_file(local_app_data + L"\\Pelko\\logs\\setup.log");
+    std::size_t start = 0;
+    while (start < log.size()) {
+        const std::size_t end = log.find('\n', start);
+        const std::string line = log.substr(start, end - start);
+        const std::size_t pid = line.find(" pid ");
+        lines.push_back({std::stoull(line.substr(0, line.find(' '))),
+                         line.substr(line.find(' ', pid + 5) + 1)});
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The demo payload as packed by the build, read back: the expected names and bytes.
+std::vector<PayloadEntry> demo_entries() {
+    const std::string stored = test::read_file(test::build_path("payload/payload.bin"));
+    const auto container = inflate_payload(std::as_bytes(std::span(stored)));
+    if (!container) return {};
+    auto entries = read_payload(*container);
+    return entries ? std::move(*entries) : std::vector<PayloadEntry>{};
+}
+
+std::string bytes_of(const PayloadEntry& entry) {
+    return std::string(reinterpret_cast<const char*>(entry.data().data()), entry.data().size());
+}
+
+std::optional<DWORD> run_setup_exe(const std::wstring& local_app_data) {
+    test::LaunchSpec spec;
+    spec.program = test::setup_exe();
+    spec.environment = {{L"LOCALAPPDATA", local_app_data}};
+    return test::run_program(spec, 120000);
+}
+
+void expect_demo_installed(const std::wstring& install_dir) {
+    const std::vector<PayloadEntry> entries = demo_entries();
+    ASSERT_EQ(entries.size(), 5u);
+    const char* const names[] = {"pelko.exe", "pelko-guard.exe", "pelko-temp.exe",
+                                 "driver/setup-driver.exe", "driver/license.txt"};
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].name(), names[i]);
+        std::wstring relative = test::wine_path(entries[i].name()).substr(2);
+        const std::string installed = test::read_file(install_dir + L"\\" + relative);
+        EXPECT_EQ(installed, bytes_of(entries[i])) << entries[i].name();
+    }
+    // The programs are the ones the build made, byte for byte.
+    for (const char* exe : {"pelko.exe", "pelko-guard.exe", "pelko-temp.exe"}) {
+        EXPECT_EQ(test::read_file(install_dir + L"\\" + test::wine_path(exe).substr(2)),
+                  test::read_file(test::build_path(std::string("payload/") + exe)))
+            << exe;
+    }
+    EXPECT_FALSE(test::file_exists(install_dir + L"\\pelko.new"));
+    EXPECT_FALSE(test::file_exists(install_dir + L"\\driver\\license.new"));
+}
+
+TEST(Install, DemoPayloadIsInstalledAndLoggedThenInstalledAgain) {
+    const std::wstring local = test::fresh_directory(L"e2e-install");
+    const std::wstring install_dir = local + L"\\Programs\\Pelko";
+    const std::string install_text = test::narrow(install_dir);
+
+    ASSERT_EQ(run_setup_exe(local), 0u);
+    expect_demo_installed(install_dir);
+    auto lines = log_lines(local);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front().message, "setup v0.1.1, update: false");
+    EXPECT_EQ(lines.back().message, "v0.1.1 installed in " + install_text);
+    std::cout << "install of the demo payload: " << lines.back().millis - lines.front().millis
+              << " ms from the start line to the success line\n";
+
+    // Over the first installation, with a stale staging file and an older app in place.
+    ASSERT_TRUE(test::write_file(install_dir + L"\\pelko.exe", "older version"));
+    ASSERT_TRUE(test::write_file(install_dir + L"\\pelko.new", std::string(50000, 's')));
+    ASSERT_EQ(run_setup_exe(local), 0u);
+    expect_demo_installed(install_dir);
+    const std::size_t first_run = lines.size();
+    lines = log_lines(local);
+    ASSERT_EQ(lines.size(), 2 * first_run);
+    EXPECT_EQ(lines[first_run].message, "setup v0.1.1, update: false");
+    EXPECT_EQ(lines.back().message, "v0.1.1 installed in " + install_text);
+}
+
+}  // namespace
+}  // namespace pelko

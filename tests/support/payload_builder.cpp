@@ -1,0 +1,49 @@
+#include "payload_builder.h"
+
+#include <zlib.h>
+
+#include <stdexcept>
+
+namespace pelko::testing {
+
+ContainerBuilder& ContainerBuilder::u16(std::uint16_t value) {
+    bytes.push_back(static_cast<std::byte>(value & 0xFF));
+    bytes.push_back(static_cast<std::byte>(value >> 8));
+    return *this;
+}
+
+ContainerBuilder& ContainerBuilder::u32(std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
+    return *this;
+}
+
+ContainerBuilder& ContainerBuilder::raw(std::string_view text) {
+    for (const char c : text) bytes.push_back(static_cast<std::byte>(c));
+    return *this;
+}
+
+ContainerBuilder& ContainerBuilder::entry(std::string_view name, std::string_view data) {
+    u16(static_cast<std::uint16_t>(name.size()));
+    raw(name);
+    u32(static_cast<std::uint32_t>(data.size()));
+    return raw(data);
+}
+
+std::vector<std::byte> raw_deflate(const std::vector<std::byte>& data, int level) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("deflateInit2");
+    }
+    std::vector<std::byte> out(deflateBound(&z, static_cast<uLong>(data.size())));
+    z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const int status = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    if (status != Z_STREAM_END) throw std::runtime_error("deflate");
+    return out;
+}
+
+}  // namespace pelko::testing

@@ -1,0 +1,216 @@
+#include "payload/install_payload.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "payload/read_payload.h"
+#include "payload/staging_path.h"
+#include "payload_builder.h"
+
+namespace pelko {
+namespace {
+
+using testing::ContainerBuilder;
+using testing::FakePlatform;
+
+constexpr const char* kInstall = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko";
+const std::string kDenied = "Access is denied. (os error 5)";
+
+std::vector<PayloadEntry> entries_of(const ContainerBuilder& container) {
+    auto read = read_payload(container.bytes);
+    if (!read) throw std::runtime_error(read.error().text);
+    return std::move(*read);
+}
+
+std::string in_install(const std::string& name) { return std::string(kInstall) + "\\" + name; }
+
+struct InstallPayload : ::testing::Test {
+    FakePlatform os;
+    void SetUp() override { os.add_directory("C:\\Users\\a\\AppData\\Local"); }
+    StepResult<std::uint64_t> install(const std::vector<PayloadEntry>& entries) {
+        return install_payload(os, OsString::from_utf8(kInstall), entries);
+    }
+    // The file operations in order, without the directory walk's queries.
+    std::vector<std::string> file_calls() const {
+        std::vector<std::string> out;
+        for (const std::string& c : os.calls) {
+            if (!c.starts_with("is_directory")) out.push_back(c);
+        }
+        return out;
+    }
+};
+
+TEST(StagingPath, ReplacesOrAppendsTheExtensionOfTheLastComponent) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\P\\pelko.exe", "C:\\P\\pelko.new"},
+        {"C:\\P\\pelko-guard.exe", "C:\\P\\pelko-guard.new"},
+        {"C:\\P\\COPYING", "C:\\P\\COPYING.new"},
+        {"C:\\P\\.config", "C:\\P\\.config.new"},
+        {"C:\\P\\a.b.c", "C:\\P\\a.b.new"},
+        {"C:\\P\\sub/readme.txt", "C:\\P\\sub/readme.new"},
+        {"C:\\P.d\\sub/noext", "C:\\P.d\\sub/noext.new"},
+        {"C:\\P.d\\x\\y", "C:\\P.d\\x\\y.new"},
+    };
+    for (const auto& [target, staged] : cases) {
+        EXPECT_EQ(staging_path(OsString::from_utf8(target)).wtf8(), staged) << target;
+    }
+}
+
+TEST_F(InstallPayload, FirstInstallCreatesFoldersWritesStagesAndMovesInOrder) {
+    const auto entries = entries_of(
+        ContainerBuilder{}.entry("pelko.exe", "APP").entry("sub/readme.txt", "read me"));
+    const auto total = install(entries);
+    ASSERT_TRUE(total.has_value()) << total.error().text;
+    EXPECT_EQ(*total, 10u);
+    const std::string programs = "C:\\Users\\a\\AppData\\Local\\Programs";
+    const std::string p = kInstall;
+    EXPECT_EQ(file_calls(), (std::vector<std::string>{
+        "create_directory " + p,
+        "create_directory " + programs,
+        "create_directory " + p,
+        "create_for_writing " + p + "\\pelko.new",
+        "write_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\pelko.new")) + " 3",
+        "close_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\pelko.new")),
+        "move_replacing " + p + "\\pelko.new -> " + p + "\\pelko.exe",
+        "create_directory " + p + "\\sub",
+        "create_for_writing " + p + "\\sub/readme.new",
+        "write_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\sub/readme.new")) + " 7",
+        "close_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\sub/readme.new")),
+        "move_replacing " + p + "\\sub/readme.new -> " + p + "\\sub/readme.txt",
+    }));
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "APP");
+    EXPECT_EQ(os.file(in_install("sub\\readme.txt")), "read me");
+    EXPECT_FALSE(os.has_file(in_install("pelko.new")));
+    EXPECT_FALSE(os.has_file(in_install("sub\\readme.new")));
+}
+
+TEST_F(InstallPayload, ReplacesOlderFilesReusesStaleStagingAndSkipsEmptyWrites) {
+    os.add_directory(kInstall);
+    os.files[FakePlatform::normalize(OsString::from_utf8(in_install("pelko.exe")))] = "OLD";
+    os.files[FakePlatform::normalize(OsString::from_utf8(in_install("pelko.new")))] = "stale!!";
+    os.files[FakePlatform::normalize(OsString::from_utf8(in_install("other.txt")))] = "kept";
+    const auto entries = entries_of(ContainerBuilder{}.entry("pelko.exe", "NEW").entry("pelko.dll", "")
+                                        .entry(".config", "c"));
+    const auto total = install(entries);
+    ASSERT_TRUE(total.has_value());
+    EXPECT_EQ(*total, 4u);
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "NEW");
+    EXPECT_EQ(os.file(in_install("pelko.dll")), "");
+    EXPECT_EQ(os.file(in_install(".config")), "c");
+    EXPECT_EQ(os.file(in_install("other.txt")), "kept");
+    EXPECT_FALSE(os.has_file(in_install("pelko.new")));
+    EXPECT_EQ(os.calls_of("write_file").size(), 2u);  // none for the empty file
+    EXPECT_TRUE(os.calls_of("sleep").empty());
+}
+
+TEST_F(InstallPayload, EmptyListTouchesNothing) {
+    const auto total = install({});
+    ASSERT_TRUE(total.has_value());
+    EXPECT_EQ(*total, 0u);
+    EXPECT_TRUE(os.calls.empty());
+}
+
+TEST_F(InstallPayload, MoveIsTriedTwentyTimesThenTheStagingFileIsDeleted) {
+    os.add_directory(kInstall);
+    os.files[FakePlatform::normalize(OsString::from_utf8(in_install("pelko-guard.exe")))] = "OLD";
+    int moves = 0;
+    os.fail_with = [&](std::string_view op, const std::string& arg) -> std::optional<std::uint32_t> {
+        if (op != "move_replacing" || !arg.ends_with("pelko-guard.exe")) return std::nullopt;
+        ++moves;
+        return moves < 20 ? 32u : 5u;  // the last attempt's error is the one reported
+    };
+    const auto entries = entries_of(ContainerBuilder{}.entry("pelko.exe", "A")
+                                        .entry("pelko-guard.exe", "G").entry("pelko-temp.exe", "T"));
+    const auto total = install(entries);
+    ASSERT_FALSE(total.has_value());
+    EXPECT_EQ(total.error().text, in_install("pelko-guard.exe") + ": " + kDenied);
+    EXPECT_EQ(moves, 20);
+    EXPECT_EQ(os.calls_of("sleep"), std::vector<std::string>(20, "sleep 250"));
+    // Moves and pauses alternate; the delete comes after the last pause.
+    const auto& calls = os.calls;
+    const auto last_sleep = std::find(calls.rbegin(), calls.rend(), "sleep 250");
+    ASSERT_NE(last_sleep, calls.rend());
+    EXPECT_EQ(*(last_sleep - 1), "delete_file " + in_install("pelko-guard.new"));
+    EXPECT_FALSE(os.has_file(in_install("pelko-guard.new")));
+    EXPECT_EQ(os.file(in_install("pelko-guard.exe")), "OLD");  // target unchanged
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "A");           // earlier entry stays
+    EXPECT_FALSE(os.has_file(in_install("pelko-temp.exe")));    // later one untouched
+    EXPECT_TRUE(os.calls_of("create_for_writing " + in_install("pelko-temp.new")).empty());
+}
+
+TEST_F(InstallPayload, MoveThatSucceedsOnALaterAttemptGoesOn) {
+    int moves = 0;
+    os.fail_with = [&](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op == "move_replacing" && ++moves <= 7) return 5u;
+        return std::nullopt;
+    };
+    const auto total = install(entries_of(ContainerBuilder{}.entry("pelko.exe", "APP")));
+    ASSERT_TRUE(total.has_value());
+    EXPECT_EQ(os.calls_of("sleep").size(), 7u);
+    EXPECT_TRUE(os.calls_of("delete_file").empty());
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "APP");
+}
+
+TEST_F(InstallPayload, FailureTexts) {
+    struct Case {
+        const char* what;
+        std::string failing_op;  // the operation that fails with "Access is denied"
+        std::string name;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"directory: the error alone", "create_directory", "pelko.exe", kDenied},
+        {"staging file cannot be created", "create_for_writing", "sub/readme.txt",
+         in_install("sub/readme.new") + ": " + kDenied},
+        {"write fails", "write_file", "pelko.exe", in_install("pelko.new") + ": " + kDenied},
+        {"NUL in the last component", "", std::string("pel\0ko.exe", 10),
+         in_install("pel") + std::string(1, '\0') + "ko.new: strings passed to WinAPI cannot contain NULs"},
+        {"NUL in a directory level", "", std::string("s\0b/x.txt", 9),
+         "strings passed to WinAPI cannot contain NULs"},
+    };
+    for (const Case& c : cases) {
+        FakePlatform fresh;
+        fresh.add_directory("C:\\Users\\a\\AppData\\Local");
+        fresh.fail_with = [&](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+            if (op == c.failing_op) return 5u;
+            return std::nullopt;
+        };
+        const auto total = install_payload(fresh, OsString::from_utf8(kInstall),
+                                           entries_of(ContainerBuilder{}.entry(c.name, "data")));
+        ASSERT_FALSE(total.has_value()) << c.what;
+        EXPECT_EQ(total.error().text, c.expected) << c.what;
+        EXPECT_TRUE(fresh.calls_of("move_replacing").empty()) << c.what;
+        if (c.failing_op == "write_file") {
+            EXPECT_EQ(fresh.calls_of("close_file").size(), 1u);
+        }
+    }
+}
+
+// A platform whose writes take at most `limit` bytes per call.
+struct ShortWritePlatform : FakePlatform {
+    std::size_t limit = 0;
+    OsResult<std::uint32_t> write_file(FileHandle file, std::span<const std::byte> data) override {
+        return FakePlatform::write_file(file, data.first(std::min(limit, data.size())));
+    }
+};
+
+TEST(InstallPayloadWrites, ShortWritesAreRepeatedAndAZeroWriteFails) {
+    ShortWritePlatform os;
+    os.add_directory(kInstall);
+    os.limit = 4;
+    const auto entries = entries_of(ContainerBuilder{}.entry("a.bin", "0123456789"));
+    ASSERT_TRUE(install_payload(os, OsString::from_utf8(kInstall), entries).has_value());
+    EXPECT_EQ(os.file(in_install("a.bin")), "0123456789");
+    EXPECT_EQ(os.calls_of("write_file").size(), 3u);
+
+    os.limit = 0;
+    const auto total = install_payload(os, OsString::from_utf8(kInstall), entries);
+    ASSERT_FALSE(total.has_value());
+    EXPECT_EQ(total.error().text, in_install("a.new") + ": failed to write whole buffer");
+    EXPECT_EQ(os.calls.back(), "close_file " + FakePlatform::normalize(
+                                                   OsString::from_utf8(in_install("a.new"))));
+    EXPECT_TRUE(os.has_file(in_install("a.new")));  // the partly written file stays
+}
+
+}  // namespace
+}  // namespace pelko

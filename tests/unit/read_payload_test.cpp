@@ -1,0 +1,114 @@
+#include "payload/read_payload.h"
+
+#include <gtest/gtest.h>
+
+#include "payload_builder.h"
+
+namespace pelko {
+namespace {
+
+using testing::ContainerBuilder;
+
+// The failure text, or "ok" with the entry names joined by '|'.
+std::string outcome(const ContainerBuilder& container) {
+    const auto read = read_payload(container.bytes);
+    if (!read) return read.error().text;
+    std::string names = "ok";
+    for (const PayloadEntry& e : *read) names += "|" + e.name();
+    return names;
+}
+
+struct Case {
+    const char* what;
+    ContainerBuilder container;
+    std::string expected;
+};
+
+TEST(ReadPayload, StructureTable) {
+    const std::string long_name(65535, 'n');
+    const Case cases[] = {
+        {"empty container", ContainerBuilder{}, "ok"},
+        {"two entries", ContainerBuilder{}.entry("a", "1").entry("b", ""), "ok|a|b"},
+        {"duplicates kept in order", ContainerBuilder{}.entry("x", "1").entry("y", "").entry("x", "2"),
+         "ok|x|y|x"},
+        {"longest name, no data", ContainerBuilder{}.entry(long_name, ""), "ok|" + long_name},
+        {"one stray byte after the last entry", ContainerBuilder{}.entry("a", "1").raw("\x01"),
+         "payload cut short"},
+        {"name length only", ContainerBuilder{}.u16(3), "payload cut short"},
+        {"name cut short", ContainerBuilder{}.u16(3).raw("ab"), "payload cut short"},
+        {"data length missing", ContainerBuilder{}.u16(1).raw("a").raw("\x01\x00\x00"),
+         "payload cut short"},
+        {"data one byte short", ContainerBuilder{}.u16(1).raw("a").u32(3).raw("xy"),
+         "payload cut short"},
+        {"largest data length without wrap", ContainerBuilder{}.u16(1).raw("a").u32(0xFFFFFFFF),
+         "payload cut short"},
+        {"invalid UTF-8 comes before the name test", ContainerBuilder{}.entry("..\xff", ""),
+         "name"},
+        {"surrogate in UTF-8 is invalid", ContainerBuilder{}.entry("\xed\xa0\x80", ""), "name"},
+        {"dotdot at the end, data length missing", ContainerBuilder{}.u16(4).raw("../x"),
+         "payload cut short"},
+        {"dotdot with too few data bytes", ContainerBuilder{}.u16(4).raw("../x").u32(9).raw("ab"),
+         "bad name ../x"},
+        {"fault in a later entry discards all", ContainerBuilder{}.entry("a", "1").entry("a..b", ""),
+         "bad name a..b"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(outcome(c.container), c.expected) << c.what;
+}
+
+TEST(ReadPayload, NameTable) {
+    struct Name {
+        std::string name;
+        bool accepted;
+    };
+    const Name names[] = {
+        // plain relative file paths
+        {"pelko.exe", true}, {".hidden", true}, {"dir/file.txt", true}, {"dir\\file.txt", true},
+        {"a.b.c", true}, {"sub/.config", true}, {"x/./y", true}, {"ab:c", true}, {"a:b", false},
+        {std::string("nul\0inside", 10), true}, {"CON", true}, {"trailing.", true},
+        // dot-dot anywhere
+        {"../x", false}, {"a/../b", false}, {"a..b", false}, {"name..", false}, {"..", false},
+        // absolute forms
+        {"C:\\x", false}, {"c:/x", false}, {"Z:\\", false}, {"\\\\server\\share", false},
+        {"//server/share/x", false}, {"\\\\.\\pipe", false}, {"//./x", false},
+        {"\\\\?\\C:\\x", false}, {"\\\\?\\", false}, {"//?/x", false},
+        // not plain relative file paths
+        {"", false}, {"\\x", false}, {"/x", false}, {"C:x", false}, {"c:", false},
+        {"\\\\server", false}, {"//", false}, {"dir/", false}, {"dir\\", false}, {".", false},
+        {"dir/.", false}, {"a\\.", false},
+    };
+    for (const Name& n : names) {
+        const auto read = read_payload(ContainerBuilder{}.entry(n.name, "data").bytes);
+        if (n.accepted) {
+            ASSERT_TRUE(read.has_value()) << n.name << ": " << read.error().text;
+            ASSERT_EQ(read->size(), 1u);
+            EXPECT_EQ((*read)[0].name(), n.name);
+        } else {
+            ASSERT_FALSE(read.has_value()) << n.name;
+            EXPECT_EQ(read.error().text, "bad name " + n.name);
+        }
+    }
+}
+
+TEST(ReadPayload, EntriesOwnTheirBytesAfterTheContainerIsGone) {
+    std::vector<PayloadEntry> entries;
+    {
+        auto container = ContainerBuilder{}.entry("pelko.exe", "MZ\x90").entry("empty", "")
+                             .entry("sub/readme.txt", std::string(1000, 'r')).bytes;
+        auto read = read_payload(container);
+        ASSERT_TRUE(read.has_value());
+        entries = std::move(*read);
+        std::fill(container.begin(), container.end(), std::byte{0xEE});
+    }
+    ASSERT_EQ(entries.size(), 3u);
+    const auto text = [](const PayloadEntry& e) {
+        return std::string(reinterpret_cast<const char*>(e.data().data()), e.data().size());
+    };
+    EXPECT_EQ(text(entries[0]), "MZ\x90");
+    EXPECT_EQ(entries[1].size(), 0u);
+    EXPECT_TRUE(entries[1].data().empty());
+    EXPECT_EQ(text(entries[2]), std::string(1000, 'r'));
+    EXPECT_EQ(entries[2].size(), 1000u);
+}
+
+}  // namespace
+}  // namespace pelko

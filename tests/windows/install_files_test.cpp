@@ -1,0 +1,174 @@
+// File installation with the real Win32 calls under Wine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "payload/install_payload.h"
+#include "payload/read_payload.h"
+#include "platform/windows/windows_platform.h"
+#include "setup/os_error_text.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+using test::fresh_directory;
+using test::narrow;
+using test::read_file;
+
+// A container with the given (name, data) entries, read into entries.
+std::vector<PayloadEntry> entries_of(std::initializer_list<std::pair<std::string, std::string>> files) {
+    std::vector<std::byte> container;
+    const auto put = [&](std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) container.push_back(static_cast<std::byte>(value >> (8 * i)));
+    };
+    const auto put_text = [&](const std::string& text) {
+        for (const char c : text) container.push_back(static_cast<std::byte>(c));
+    };
+    for (const auto& [name, data] : files) {
+        put(name.size(), 2);
+        put_text(name);
+        put(data.size(), 4);
+        put_text(data);
+    }
+    auto read = read_payload(container);
+    if (!read) throw std::runtime_error(read.error().text);
+    return std::move(*read);
+}
+
+OsString os_path(const std::wstring& path) { return OsString::from_utf8(narrow(path)); }
+
+// Holds a file open without delete sharing, so it cannot be replaced while held.
+struct HeldFile {
+    HANDLE handle;
+    explicit HeldFile(const std::wstring& path)
+        : handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr)) {}
+    ~HeldFile() { release(); }
+    void release() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+};
+
+TEST(WindowsInstall, FirstInstallCreatesProgramsAndPelkoAndWritesExactBytes) {
+    const std::wstring root = fresh_directory(L"install-first");
+    const std::wstring dir = root + L"\\Programs\\Pelko";
+    std::string binary(70000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7);
+    win::WindowsPlatform os;
+    const auto total = install_payload(os, os_path(dir),
+        entries_of({{"pelko.exe", binary}, {"empty.dat", ""}, {"sub/readme.txt", "read me"}}));
+    ASSERT_TRUE(total.has_value()) << total.error().text;
+    EXPECT_EQ(*total, binary.size() + 7);
+    EXPECT_EQ(read_file(dir + L"\\pelko.exe"), binary);
+    EXPECT_TRUE(test::file_exists(dir + L"\\empty.dat"));
+    EXPECT_EQ(read_file(dir + L"\\empty.dat"), "");
+    EXPECT_EQ(read_file(dir + L"\\sub\\readme.txt"), "read me");
+    EXPECT_FALSE(test::file_exists(dir + L"\\pelko.new"));
+    EXPECT_FALSE(test::file_exists(dir + L"\\empty.new"));
+    EXPECT_FALSE(test::file_exists(dir + L"\\sub\\readme.new"));
+}
+
+TEST(WindowsInstall, OverAnEarlierVersionWithAStaleStagingFile) {
+    const std::wstring dir = fresh_directory(L"install-over");
+    ASSERT_TRUE(test::write_file(dir + L"\\pelko.exe", std::string(5000, 'o')));
+    ASSERT_TRUE(test::write_file(dir + L"\\pelko.new", std::string(100000, 's')));
+    ASSERT_TRUE(test::write_file(dir + L"\\keep.txt", "kept"));
+    win::WindowsPlatform os;
+    const auto total = install_payload(os, os_path(dir), entries_of({{"pelko.exe", "NEW"}}));
+    ASSERT_TRUE(total.has_value()) << total.error().text;
+    EXPECT_EQ(read_file(dir + L"\\pelko.exe"), "NEW");
+    EXPECT_FALSE(test::file_exists(dir + L"\\pelko.new"));
+    EXPECT_EQ(read_file(dir + L"\\keep.txt"), "kept");
+}
+
+TEST(WindowsInstallFiles, CreateForWritingEmptiesAnExistingFile) {
+    const std::wstring dir = fresh_directory(L"install-empty");
+    ASSERT_TRUE(test::write_file(dir + L"\\a.new", "stale contents"));
+    win::WindowsPlatform os;
+    const auto file = os.create_for_writing(os_path(dir + L"\\a.new"));
+    ASSERT_TRUE(file.has_value());
+    const std::string text = "ab";
+    EXPECT_EQ(os.write_file(*file, std::as_bytes(std::span(text))), 2u);
+    os.close_file(*file);
+    EXPECT_EQ(read_file(dir + L"\\a.new"), "ab");
+
+    const auto missing_dir = os.create_for_writing(os_path(dir + L"\\no\\a.new"));
+    ASSERT_FALSE(missing_dir.has_value());
+    EXPECT_EQ(missing_dir.error().code, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(os.create_for_writing(OsString::from_utf8(std::string("a\0b", 3)))
+                    .error().nul_in_string);
+}
+
+TEST(WindowsInstallFiles, DeleteRemovesAFileAndReportsAMissingOne) {
+    const std::wstring dir = fresh_directory(L"install-delete");
+    ASSERT_TRUE(test::write_file(dir + L"\\x.new", "x"));
+    win::WindowsPlatform os;
+    EXPECT_TRUE(os.delete_file(os_path(dir + L"\\x.new")).has_value());
+    EXPECT_FALSE(test::file_exists(dir + L"\\x.new"));
+    const auto again = os.delete_file(os_path(dir + L"\\x.new"));
+    ASSERT_FALSE(again.has_value());
+    EXPECT_EQ(again.error().code, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(WindowsInstall, TargetHeldForAboutTwoSecondsIsReplacedOnALaterAttempt) {
+    const std::wstring dir = fresh_directory(L"install-held-briefly");
+    ASSERT_TRUE(test::write_file(dir + L"\\pelko.exe", "OLD"));
+    HeldFile held(dir + L"\\pelko.exe");
+    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        held.release();
+    });
+    win::WindowsPlatform os;
+    const auto start = std::chrono::steady_clock::now();
+    const auto total = install_payload(os, os_path(dir), entries_of({{"pelko.exe", "NEW"}}));
+    const auto took = std::chrono::steady_clock::now() - start;
+    releaser.join();
+    ASSERT_TRUE(total.has_value()) << total.error().text;
+    EXPECT_EQ(read_file(dir + L"\\pelko.exe"), "NEW");
+    EXPECT_FALSE(test::file_exists(dir + L"\\pelko.new"));
+    EXPECT_GE(took, std::chrono::milliseconds(1900));  // it really waited for the release
+}
+
+TEST(WindowsInstall, TargetHeldThroughEveryAttemptFailsAndLeavesItUnchanged) {
+    const std::wstring dir = fresh_directory(L"install-held");
+    ASSERT_TRUE(test::write_file(dir + L"\\pelko.exe", "OLD"));
+    HeldFile held(dir + L"\\pelko.exe");
+    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+    win::WindowsPlatform os;
+    const auto start = std::chrono::steady_clock::now();
+    const auto total = install_payload(os, os_path(dir), entries_of({{"pelko.exe", "NEW"}}));
+    const auto took = std::chrono::steady_clock::now() - start;
+    held.release();
+    ASSERT_FALSE(total.has_value());
+    const std::string target = narrow(dir) + "\\pelko.exe";
+    const std::string prefix = target + ": ";
+    ASSERT_TRUE(total.error().text.starts_with(prefix)) << total.error().text;
+    // The text of the last attempt's error, as the OS words it.
+    const std::string error = total.error().text.substr(prefix.size());
+    EXPECT_TRUE(error.ends_with(")") && error.find(" (os error ") != std::string::npos) << error;
+    EXPECT_GE(took, std::chrono::milliseconds(20 * 250));
+    EXPECT_EQ(read_file(dir + L"\\pelko.exe"), "OLD");
+    EXPECT_FALSE(test::file_exists(dir + L"\\pelko.new"));
+}
+
+TEST(WindowsInstall, FileWhereTheInstallDirectoryShouldBeGivesError183) {
+    const std::wstring root = fresh_directory(L"install-blocked");
+    CreateDirectoryW((root + L"\\Programs").c_str(), nullptr);
+    ASSERT_TRUE(test::write_file(root + L"\\Programs\\Pelko", "in the way"));
+    win::WindowsPlatform os;
+    const auto total = install_payload(os, os_path(root + L"\\Programs\\Pelko"),
+                                       entries_of({{"pelko.exe", "APP"}}));
+    ASSERT_FALSE(total.has_value());
+    EXPECT_EQ(total.error().text, os_error_text(os, 183));
+    EXPECT_EQ(total.error().text.find(narrow(root)), std::string::npos);  // no path in it
+    EXPECT_EQ(read_file(root + L"\\Programs\\Pelko"), "in the way");
+}
+
+}  // namespace
+}  // namespace pelko

@@ -1,0 +1,51 @@
+#include "exe_payload.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace pelko::packer {
+namespace {
+
+std::uint64_t le(std::span<const std::byte> bytes, std::uint64_t at, int count) {
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = (value << 8) | static_cast<std::uint8_t>(bytes[at + static_cast<std::uint64_t>(i)]);
+    }
+    return value;
+}
+
+}  // namespace
+
+bool looks_like_exe(std::span<const std::byte> file) {
+    return file.size() >= 2 && file[0] == std::byte{'M'} && file[1] == std::byte{'Z'};
+}
+
+std::expected<std::span<const std::byte>, std::string> payload_of_exe(
+    std::span<const std::byte> file) {
+    const auto bad = [](const char* why) { return std::unexpected(std::string(why)); };
+    if (!looks_like_exe(file) || file.size() < 0x40) return bad("not a Windows executable");
+    const std::uint64_t pe = le(file, 0x3C, 4);
+    if (pe + 24 > file.size() || le(file, pe, 4) != 0x00004550) {
+        return bad("not a PE executable");
+    }
+    const std::uint64_t sections = le(file, pe + 6, 2);
+    const std::uint64_t optional_size = le(file, pe + 20, 2);
+    const std::uint64_t table = pe + 24 + optional_size;
+    for (std::uint64_t i = 0; i < sections; ++i) {
+        const std::uint64_t header = table + 40 * i;
+        if (header + 40 > file.size()) return bad("section table cut short");
+        char name[9] = {};
+        std::memcpy(name, file.data() + header, 8);
+        if (std::strcmp(name, kPayloadSection) != 0) continue;
+        const std::uint64_t virtual_size = le(file, header + 8, 4);
+        const std::uint64_t raw_size = le(file, header + 16, 4);
+        const std::uint64_t raw_at = le(file, header + 20, 4);
+        const std::uint64_t size = virtual_size != 0 && virtual_size < raw_size ? virtual_size
+                                                                                : raw_size;
+        if (raw_at + size > file.size()) return bad("payload section runs past the file's end");
+        return file.subspan(raw_at, size);
+    }
+    return bad("the executable has no .payload section");
+}
+
+}  // namespace pelko::packer

@@ -1,0 +1,183 @@
+// pelko-pack: makes the installer's payload from a manifest, and lists or extracts the payload
+// of a payload file or of a built pelko-setup.exe.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "container_writer.h"
+#include "deflate_encoder.h"
+#include "exe_payload.h"
+#include "manifest.h"
+#include "payload/inflate_payload.h"
+#include "payload/read_payload.h"
+
+namespace fs = std::filesystem;
+using namespace pelko;
+using namespace pelko::packer;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]...\n"
+    "       pelko-pack list PAYLOAD_OR_EXE\n"
+    "       pelko-pack extract PAYLOAD_OR_EXE DIR\n";
+
+struct Failure {
+    std::string text;
+};
+
+std::vector<std::byte> read_whole(const fs::path& path, std::uint64_t limit) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) throw Failure{path.string() + ": no such file"};
+    const std::uint64_t size = fs::file_size(path, ec);
+    if (ec) throw Failure{path.string() + ": cannot read: " + ec.message()};
+    if (size > limit) {
+        throw Failure{path.string() + ": file over 4 GiB (" + std::to_string(size) + " bytes)"};
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::byte> bytes(size);
+    if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
+        throw Failure{path.string() + ": cannot read"};
+    }
+    return bytes;
+}
+
+void write_whole(const fs::path& path, std::span<const std::byte> bytes) {
+    // Written beside the target, then renamed: a failed write leaves no partial output.
+    const fs::path temporary = fs::path(path).concat(".tmp");
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out || !out.write(reinterpret_cast<const char*>(bytes.data()),
+                               static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw Failure{path.string() + ": cannot write"};
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, path, ec);
+    if (ec) throw Failure{path.string() + ": cannot write: " + ec.message()};
+}
+
+int pack(const fs::path& manifest, const fs::path& output, std::vector<fs::path> search) {
+    search.insert(search.begin(), manifest.parent_path().empty() ? fs::path(".")
+                                                                  : manifest.parent_path());
+    // The manifest's own folder is tried last unless --from folders are given.
+    std::rotate(search.begin(), search.begin() + 1, search.end());
+    const auto lines = read_manifest(manifest, search);
+    if (!lines) throw Failure{lines.error()};
+
+    std::vector<std::byte> container;
+    for (const ManifestLine& line : *lines) {
+        if (auto name = check_name(line.name); !name) {
+            throw Failure{manifest.string() + ": " + name.error()};
+        }
+        const std::vector<std::byte> data = read_whole(line.source, 0xFFFFFFFFull);
+        const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+        if (auto added = append_entry(container, line.name, text); !added) {
+            throw Failure{added.error()};
+        }
+    }
+
+    const std::vector<std::byte> stream = deflate_best(container);
+    if (auto verified = verify_stream(stream, container); !verified) {
+        throw Failure{"internal error: " + verified.error()};
+    }
+    write_whole(output, stream);
+
+    const std::size_t zlib9 = deflate_zlib9(container).size();
+    std::printf("%s: %zu entries, container %zu bytes, stored %zu bytes (%s); zlib level 9: %zu "
+                "bytes; ratio %.4f\n",
+                output.string().c_str(), lines->size(), container.size(), stream.size(),
+                best_encoder_name().c_str(), zlib9,
+                zlib9 == 0 ? 1.0 : static_cast<double>(stream.size()) / static_cast<double>(zlib9));
+    return 0;
+}
+
+struct Opened {
+    std::vector<std::byte> container;
+    std::vector<PayloadEntry> entries;
+    std::size_t stored = 0;
+};
+
+Opened open_payload(const fs::path& input) {
+    const std::vector<std::byte> file = read_whole(input, UINT64_MAX);
+    std::span<const std::byte> stored(file);
+    if (looks_like_exe(file)) {
+        const auto section = payload_of_exe(file);
+        if (!section) throw Failure{input.string() + ": " + section.error()};
+        stored = *section;
+    }
+    Opened opened;
+    opened.stored = stored.size();
+    auto inflated = inflate_payload(stored);
+    if (!inflated) throw Failure{input.string() + ": " + inflated.error().text};
+    opened.container = std::move(*inflated);
+    auto entries = read_payload(opened.container);
+    if (!entries) throw Failure{input.string() + ": " + entries.error().text};
+    opened.entries = std::move(*entries);
+    return opened;
+}
+
+int list(const fs::path& input) {
+    const Opened opened = open_payload(input);
+    std::uint64_t total = 0;
+    for (const PayloadEntry& entry : opened.entries) {
+        std::printf("%s\t%llu\n", entry.name().c_str(),
+                    static_cast<unsigned long long>(entry.size()));
+        total += entry.size();
+    }
+    std::printf("%zu entries, %llu bytes of file data, container %zu bytes, stored %zu bytes\n",
+                opened.entries.size(), static_cast<unsigned long long>(total),
+                opened.container.size(), opened.stored);
+    return 0;
+}
+
+int extract(const fs::path& input, const fs::path& folder) {
+    const Opened opened = open_payload(input);
+    for (const PayloadEntry& entry : opened.entries) {
+        // The same rules as the installer: no "..", nothing absolute, plain file paths only.
+        if (auto name = check_name(entry.name()); !name) throw Failure{name.error()};
+        std::string relative = entry.name();
+        for (char& c : relative) {
+            if (c == '\\') c = '/';
+        }
+        const fs::path target = folder / relative;
+        std::error_code ec;
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) throw Failure{target.parent_path().string() + ": " + ec.message()};
+        write_whole(target, entry.data());
+        std::printf("%s\n", target.string().c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.size() >= 3 && args[0] == "pack") {
+            std::vector<fs::path> search;
+            for (std::size_t i = 3; i < args.size(); i += 2) {
+                if (args[i] != "--from" || i + 1 >= args.size()) throw Failure{kUsage};
+                search.emplace_back(args[i + 1]);
+            }
+            return pack(args[1], args[2], search);
+        }
+        if (args.size() == 2 && args[0] == "list") return list(args[1]);
+        if (args.size() == 3 && args[0] == "extract") return extract(args[1], args[2]);
+        std::fputs(kUsage, stderr);
+        return 2;
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "pelko-pack: %s\n", failure.text.c_str());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pelko-pack: %s\n", e.what());
+        return 1;
+    }
+}

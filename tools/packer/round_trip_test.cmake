@@ -1,0 +1,110 @@
+# pelko-pack: pack -> list -> extract gives back every file exactly; bad input is refused with a
+# clear message and nothing written. Run as: cmake -DPACKER=... -DWORK=... -P round_trip_test.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/src/sub)
+
+function(expect_equal actual expected what)
+  if(NOT "${actual}" STREQUAL "${expected}")
+    message(FATAL_ERROR "${what}:\n  expected: [${expected}]\n  actual:   [${actual}]")
+  endif()
+endfunction()
+
+# Runs the packer; sets out, err and code in the caller.
+function(run_packer)
+  execute_process(COMMAND ${PACKER} ${ARGN} OUTPUT_VARIABLE o ERROR_VARIABLE e RESULT_VARIABLE c)
+  set(out "${o}" PARENT_SCOPE)
+  set(err "${e}" PARENT_SCOPE)
+  set(code "${c}" PARENT_SCOPE)
+endfunction()
+
+function(expect_refused what needle)
+  run_packer(${ARGN})
+  if(code EQUAL 0)
+    message(FATAL_ERROR "${what}: accepted")
+  endif()
+  string(FIND "${err}" "${needle}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${what}: message [${err}] lacks [${needle}]")
+  endif()
+endfunction()
+
+set(TAB "\t")
+file(WRITE ${WORK}/src/app.bin "MZ application bytes\n")
+string(REPEAT "pelko " 20000 big)
+file(WRITE ${WORK}/src/big.txt "${big}")
+file(WRITE ${WORK}/src/empty.dat "")
+file(WRITE ${WORK}/src/sub/readme.txt "read me\r\nsecond line\n")
+file(WRITE ${WORK}/manifest.txt
+  "pelko.exe${TAB}src/app.bin\r\n"
+  "big.txt${TAB}src/big.txt\n"
+  "\n"
+  "empty.dat${TAB}${WORK}/src/empty.dat\n"
+  "sub/readme.txt${TAB}src/sub/readme.txt\n")
+
+# pack
+run_packer(pack ${WORK}/manifest.txt ${WORK}/payload.bin)
+expect_equal("${code}" "0" "pack: ${err}")
+string(FIND "${out}" "4 entries" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "pack output: ${out}")
+endif()
+
+# list: entries in manifest order with their sizes, then the totals
+run_packer(list ${WORK}/payload.bin)
+expect_equal("${code}" "0" "list: ${err}")
+string(REGEX REPLACE "\n[0-9]+ entries.*" "" listed "${out}")
+expect_equal("${listed}"
+  "pelko.exe${TAB}21\nbig.txt${TAB}120000\nempty.dat${TAB}0\nsub/readme.txt${TAB}21"
+  "list entries")
+string(REGEX MATCH "4 entries, 120042 bytes of file data, container [0-9]+ bytes" totals "${out}")
+if(NOT totals)
+  message(FATAL_ERROR "list totals: ${out}")
+endif()
+
+# extract: every file back, byte for byte
+run_packer(extract ${WORK}/payload.bin ${WORK}/out)
+expect_equal("${code}" "0" "extract: ${err}")
+foreach(pair "pelko.exe=src/app.bin" "big.txt=src/big.txt" "empty.dat=src/empty.dat"
+             "sub/readme.txt=src/sub/readme.txt")
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 name)
+  list(GET pair 1 source)
+  if(NOT EXISTS ${WORK}/out/${name})
+    message(FATAL_ERROR "extract: ${name} missing")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/out/${name} ${WORK}/${source}
+                  RESULT_VARIABLE differs)
+  expect_equal("${differs}" "0" "extract: ${name} differs")
+endforeach()
+
+# refusals: nothing is written
+file(WRITE ${WORK}/bad-name.txt "ok.txt${TAB}src/app.bin\n../evil.txt${TAB}src/app.bin\n")
+expect_refused("dotdot name" "bad name ../evil.txt" pack ${WORK}/bad-name.txt ${WORK}/refused.bin)
+file(WRITE ${WORK}/drive-name.txt "C:evil.txt${TAB}src/app.bin\n")
+expect_refused("drive-relative name" "bad name C:evil.txt" pack ${WORK}/drive-name.txt ${WORK}/refused.bin)
+file(WRITE ${WORK}/dir-name.txt "sub/${TAB}src/app.bin\n")
+expect_refused("directory name" "bad name sub/" pack ${WORK}/dir-name.txt ${WORK}/refused.bin)
+file(WRITE ${WORK}/missing.txt "a.txt${TAB}src/not-there.bin\n")
+expect_refused("missing source" "not-there.bin: no such file" pack ${WORK}/missing.txt ${WORK}/refused.bin)
+file(WRITE ${WORK}/no-tab.txt "a.txt src/app.bin\n")
+expect_refused("line without a tab" "no-tab.txt:1: expected" pack ${WORK}/no-tab.txt ${WORK}/refused.bin)
+string(REPEAT "n" 65536 long_name)
+file(WRITE ${WORK}/long-name.txt "${long_name}${TAB}src/app.bin\n")
+expect_refused("name over 16 bits" "name too long for 16 bits (65536 bytes)" pack ${WORK}/long-name.txt ${WORK}/refused.bin)
+execute_process(COMMAND truncate -s 4294967296 ${WORK}/src/huge.bin RESULT_VARIABLE made)
+if(made EQUAL 0)
+  file(WRITE ${WORK}/huge.txt "huge.bin${TAB}src/huge.bin\n")
+  expect_refused("file over 4 GiB" "file over 4 GiB (4294967296 bytes)" pack ${WORK}/huge.txt ${WORK}/refused.bin)
+  file(REMOVE ${WORK}/src/huge.bin)
+endif()
+expect_refused("missing manifest" "cannot read the manifest" pack ${WORK}/none.txt ${WORK}/refused.bin)
+if(EXISTS ${WORK}/refused.bin OR EXISTS ${WORK}/refused.bin.tmp)
+  message(FATAL_ERROR "a refused pack wrote its output")
+endif()
+
+file(WRITE ${WORK}/junk.bin "this is not a deflate stream at all")
+expect_refused("junk payload" "DecompressError { status: " list ${WORK}/junk.bin)
+expect_refused("missing payload" "nothing.bin: no such file" list ${WORK}/nothing.bin)
+file(WRITE ${WORK}/fake.exe "MZ but nothing else")
+expect_refused("exe without payload" "not a Windows executable" list ${WORK}/fake.exe)
+message(STATUS "packer round trip: ok")
