@@ -11,7 +11,7 @@ cmake --build build/windows --target pelko-setup
 
 export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/demo-wineprefix"
-setup_exe="$PWD/build/windows/src/platform/windows/pelko-setup.exe"
+setup_exe="$PWD/build/windows/pelko-setup.exe"
 
 section() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 
