@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "e2e_support.h"
 #include "launch.h"
 #include "payload/inflate_payload.h"
 #include "payload/read_payload.h"
@@ -14,25 +15,7 @@
 namespace pelko {
 namespace {
 
-struct LogLine {
-    unsigned long long millis;
-    std::string message;
-};
-
-std::vector<LogLine> log_lines(const std::wstring& local_app_data) {
-    std::vector<LogLine> lines;
-    const std::string log = test::read_file(local_app_data + L"\\Pelko\\logs\\setup.log");
-    std::size_t start = 0;
-    while (start < log.size()) {
-        const std::size_t end = log.find('\n', start);
-        const std::string line = log.substr(start, end - start);
-        const std::size_t pid = line.find(" pid ");
-        lines.push_back({std::stoull(line.substr(0, line.find(' '))),
-                         line.substr(line.find(' ', pid + 5) + 1)});
-        start = end + 1;
-    }
-    return lines;
-}
+using test::log_lines;
 
 // The demo payload as packed by the build, read back: the expected names and bytes.
 std::vector<PayloadEntry> demo_entries() {
@@ -48,10 +31,12 @@ std::string bytes_of(const PayloadEntry& entry) {
 }
 
 std::optional<DWORD> run_setup_exe(const std::wstring& local_app_data) {
-    test::LaunchSpec spec;
-    spec.program = test::setup_exe();
-    spec.environment = {{L"LOCALAPPDATA", local_app_data}};
-    return test::run_program(spec, 120000);
+    const auto code = test::run_program(
+        test::setup_launch(L"", {{L"LOCALAPPDATA", local_app_data},
+                                 {L"APPDATA", local_app_data + L"\\Roaming"}}),
+        120000);
+    test::end_app(local_app_data + L"\\Programs\\Pelko");  // the app the run started
+    return code;
 }
 
 void expect_demo_installed(const std::wstring& install_dir) {

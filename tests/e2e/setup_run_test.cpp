@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "e2e_support.h"
 #include "launch.h"
 #include "test_paths.h"
 
@@ -11,32 +12,12 @@ namespace {
 
 using test::LaunchSpec;
 
-std::string log_of(const std::wstring& local_app_data) {
-    return test::read_file(local_app_data + L"\\Pelko\\logs\\setup.log");
-}
+using test::log_lines;
+using test::log_messages;
 
-// The messages of the log's lines, without time and process id.
-std::vector<std::string> log_messages(const std::wstring& local_app_data) {
-    std::vector<std::string> messages;
-    const std::string log = log_of(local_app_data);
-    std::size_t start = 0;
-    while (start < log.size()) {
-        const std::size_t end = log.find('\n', start);
-        const std::string line = log.substr(start, end - start);
-        const std::size_t pid = line.find(" pid ");
-        messages.push_back(line.substr(line.find(' ', pid + 5) + 1));
-        start = end + 1;
-    }
-    return messages;
-}
-
-LaunchSpec setup_run(const std::wstring& arguments,
-                     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env) {
-    LaunchSpec spec;
-    spec.program = test::setup_exe();
-    spec.command_line = L"\"" + spec.program + L"\"" + arguments;
-    spec.environment = std::move(env);
-    return spec;
+test::LaunchSpec setup_run(const std::wstring& arguments,
+                           std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env) {
+    return test::setup_launch(arguments, std::move(env));
 }
 
 TEST(SetupRun, MissingLocalAppDataShowsTheBoxAndExitsOne) {
@@ -73,11 +54,12 @@ TEST(SetupRun, StartLineCarriesTimeAndTheInstallersProcessId) {
         test::start_program(setup_run(L" x --update", {{L"LOCALAPPDATA", local}}));
     ASSERT_TRUE(setup.valid());
     setup.wait(60000);
-    const std::string log = log_of(local);
-    const std::string expected = " pid " + std::to_string(setup.id()) + " setup v0.1.1, update: true\n";
-    ASSERT_NE(log.find(expected), std::string::npos) << log;
-    const unsigned long long millis = std::stoull(log.substr(0, log.find(' ')));
-    EXPECT_GT(millis, 1'600'000'000'000ULL);  // after September 2020
+    const std::vector<test::LogLine> lines = log_lines(local);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().message, "setup v0.1.1, update: true");
+    EXPECT_EQ(lines.front().process_id, setup.id());
+    EXPECT_GT(lines.front().millis, 1'600'000'000'000ULL);  // after September 2020
+    test::end_app(local + L"\\Programs\\Pelko");
 }
 
 }  // namespace

@@ -1,0 +1,130 @@
+// The installer and a running app, through the built exe: the app is asked to quit and the
+// install goes on; a copy that does not quit ends the run after the 20-second wait.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "launch.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+using test::end_app;
+using test::log_messages;
+using test::running;
+
+constexpr const char* kStillRunning =
+    "Pelko is still running. Right click the bar > Quit Pelko, then run the setup again.";
+
+struct RunningApp : ::testing::Test {
+    std::wstring local;
+    std::wstring install_dir;
+
+    void start_fresh(const wchar_t* name) {
+        ASSERT_TRUE(running(L"pelko.exe").empty() && running(L"pelko-guard.exe").empty())
+            << "a copy of the app from elsewhere is still running";
+        local = test::fresh_directory(name);
+        install_dir = local + L"\\Programs\\Pelko";
+    }
+    void TearDown() override { end_app(install_dir); }
+
+    std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env() const {
+        return {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};
+    }
+};
+
+TEST_F(RunningApp, DemoAppFromTheInstallDirectoryIsAskedToQuit) {
+    start_fresh(L"e2e-running-demo");
+    ASSERT_EQ(test::run_program(test::setup_launch(L"", env())), 0u);
+    end_app(install_dir);  // whatever the first run started
+
+    test::LaunchSpec app;
+    app.program = install_dir + L"\\pelko.exe";
+    test::Process demo = test::start_program(app);
+    ASSERT_TRUE(demo.valid());
+    for (int i = 0; i < 100 && running(L"pelko.exe").empty(); ++i) Sleep(20);
+    ASSERT_FALSE(running(L"pelko.exe").empty());
+
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_EQ(test::run_program(test::setup_launch(L" --update", env())), 0u);
+    EXPECT_LT(GetTickCount64() - start, 15000u) << "the app did not end on request";
+    EXPECT_EQ(demo.wait(0), 0u) << "the demo app ended by itself, asked by --quit";
+
+    const std::vector<std::string> messages = log_messages(local);
+    const std::string install_text = test::narrow(install_dir);
+    const std::vector<std::string> update_run(messages.end() - 3, messages.end());
+    EXPECT_EQ(update_run, (std::vector<std::string>{
+                              "setup v0.1.1, update: true",
+                              "asking " + install_text + "\\pelko.exe to quit",
+                              "v0.1.1 installed in " + install_text}));
+}
+
+TEST_F(RunningApp, CopyIgnoringQuitFailsUpdateRunSilentlyAfterTheWait) {
+    start_fresh(L"e2e-running-stubborn");
+    const std::wstring elsewhere = test::fresh_directory(L"e2e-running-stubborn-app");
+    test::LaunchSpec stubborn;
+    stubborn.program = test::copy_stand_in(elsewhere, L"pelko.exe");
+    stubborn.command_line = L"\"" + stubborn.program + L"\" 40000";
+    test::Process app = test::start_program(stubborn);
+    ASSERT_TRUE(app.valid());
+
+    const ULONGLONG start = GetTickCount64();
+    test::Process setup = test::start_program(test::setup_launch(L" --update", env()));
+    ASSERT_TRUE(setup.valid());
+    EXPECT_FALSE(test::shows_window(setup.id(), 25000)) << "update mode never shows a window";
+    EXPECT_EQ(setup.wait(30000), 1u);
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_GE(elapsed, 20000u);
+    EXPECT_LT(elapsed, 28000u);
+
+    // Wine cannot read another process's command line: the quit request goes to the install
+    // directory's pelko.exe, which is not there yet.
+    const std::string install_text = test::narrow(install_dir);
+    EXPECT_EQ(log_messages(local),
+              (std::vector<std::string>{"setup v0.1.1, update: true",
+                                        "asking " + install_text + "\\pelko.exe to quit",
+                                        "failed: Pelko did not quit"}));
+    EXPECT_FALSE(test::file_exists(install_dir)) << "no file is written while the app runs";
+}
+
+TEST_F(RunningApp, CopyIgnoringQuitShowsTheStillRunningBox) {
+    start_fresh(L"e2e-running-box");
+    const std::wstring elsewhere = test::fresh_directory(L"e2e-running-box-app");
+    test::LaunchSpec stubborn;
+    stubborn.program = test::copy_stand_in(elsewhere, L"pelko.exe");
+    stubborn.command_line = L"\"" + stubborn.program + L"\" 40000";
+    test::Process app = test::start_program(stubborn);
+    ASSERT_TRUE(app.valid());
+
+    test::Process setup = test::start_program(test::setup_launch(L"", env()));
+    ASSERT_TRUE(setup.valid());
+    const auto text = test::take_message_box(setup.id(), L"Pelko Setup", 35000);
+    ASSERT_TRUE(text.has_value()) << "no message box";
+    EXPECT_EQ(test::narrow(*text), std::string("Pelko was not installed.\n\n") + kStillRunning);
+    EXPECT_EQ(setup.wait(10000), 1u);
+    EXPECT_EQ(log_messages(local).back(), std::string("failed: ") + kStillRunning);
+}
+
+TEST_F(RunningApp, OnlyTheGuardRunningMeansNoQuitRequestJustTheWait) {
+    start_fresh(L"e2e-running-guard");
+    const std::wstring elsewhere = test::fresh_directory(L"e2e-running-guard-app");
+    test::LaunchSpec guard;
+    guard.program = test::copy_stand_in(elsewhere, L"pelko-guard.exe");
+    guard.command_line = L"\"" + guard.program + L"\" 2000";
+    test::Process guard_process = test::start_program(guard);
+    ASSERT_TRUE(guard_process.valid());
+
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_EQ(test::run_program(test::setup_launch(L" --update", env())), 0u);
+    EXPECT_GE(GetTickCount64() - start, 1500u) << "the install waited for the guard to end";
+    const std::vector<std::string> messages = log_messages(local);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front(), "setup v0.1.1, update: true");
+    for (const std::string& m : messages) EXPECT_FALSE(m.starts_with("asking ")) << m;
+    EXPECT_EQ(messages.back().rfind("v0.1.1 installed in ", 0), 0u) << messages.back();
+}
+
+}  // namespace
+}  // namespace pelko

@@ -1,0 +1,93 @@
+#include "e2e_support.h"
+
+#include <tlhelp32.h>
+
+#include "test_paths.h"
+
+namespace pelko::test {
+
+std::vector<LogLine> log_lines(const std::wstring& local_app_data) {
+    std::vector<LogLine> lines;
+    const std::string log = read_file(local_app_data + L"\\Pelko\\logs\\setup.log");
+    std::size_t start = 0;
+    while (start < log.size()) {
+        const std::size_t end = log.find('\n', start);
+        const std::string line = log.substr(start, end - start);
+        // "{millis} pid {id} {message}"
+        const std::size_t pid = line.find(" pid ");
+        const std::size_t message = line.find(' ', pid + 5);
+        lines.push_back({std::stoull(line.substr(0, pid)),
+                         std::stoul(line.substr(pid + 5, message - pid - 5)),
+                         line.substr(message + 1)});
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> log_messages(const std::wstring& local_app_data) {
+    std::vector<std::string> messages;
+    for (const LogLine& line : log_lines(local_app_data)) messages.push_back(line.message);
+    return messages;
+}
+
+LaunchSpec setup_launch(const std::wstring& arguments,
+                        std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env) {
+    LaunchSpec launch;
+    launch.program = setup_exe();
+    launch.command_line = L"\"" + launch.program + L"\"" + arguments;
+    launch.environment = std::move(env);
+    return launch;
+}
+
+std::vector<DWORD> running(const wchar_t* name) {
+    std::vector<DWORD> ids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (CompareStringOrdinal(entry.szExeFile, -1, name, -1, TRUE) == CSTR_EQUAL) {
+            ids.push_back(entry.th32ProcessID);
+        }
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+void end_app(const std::wstring& install_dir) {
+    const std::wstring app = install_dir + L"\\pelko.exe";
+    if (file_exists(app) && (!running(L"pelko.exe").empty() || !running(L"pelko-guard.exe").empty())) {
+        LaunchSpec quit;
+        quit.program = app;
+        quit.command_line = L"\"" + app + L"\" --quit";
+        run_program(quit, 10000);
+    }
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        const auto apps = running(L"pelko.exe");
+        const auto guards = running(L"pelko-guard.exe");
+        if (apps.empty() && guards.empty()) return;
+        if (attempt >= 20) {  // after a second of asking, end what is left
+            for (const auto& ids : {apps, guards}) {
+                for (const DWORD id : ids) {
+                    const HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+                    if (h) {
+                        TerminateProcess(h, 99);
+                        WaitForSingleObject(h, 2000);
+                        CloseHandle(h);
+                    }
+                }
+            }
+        }
+        Sleep(50);
+    }
+}
+
+std::wstring copy_stand_in(const std::wstring& dir, const std::wstring& name) {
+    const std::wstring copy = dir + L"\\" + name;
+    CopyFileW(wine_path(PELKO_STAND_IN).c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+}  // namespace pelko::test

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launch.h"
+
+namespace pelko::test {
+
+// One line of the setup log: its time field and its message.
+struct LogLine {
+    unsigned long long millis = 0;
+    unsigned long process_id = 0;
+    std::string message;
+};
+
+// The setup log under a LOCALAPPDATA folder, line by line.
+std::vector<LogLine> log_lines(const std::wstring& local_app_data);
+std::vector<std::string> log_messages(const std::wstring& local_app_data);
+
+// A run of the built installer with extra arguments (" --update") and environment changes.
+LaunchSpec setup_launch(const std::wstring& arguments,
+                        std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env);
+
+// The ids of running processes with this executable name (ASCII case ignored).
+std::vector<DWORD> running(const wchar_t* name);
+
+// Ends the app of an install directory and whatever copies of pelko.exe and pelko-guard.exe
+// still run in the Wine session: first as the app is asked to ("pelko.exe --quit"), then by
+// terminating what is left. Returns once none runs.
+void end_app(const std::wstring& install_dir);
+
+// The stand-in program of the tests (tests/windows/stand_in.cpp), copied under a name.
+std::wstring copy_stand_in(const std::wstring& dir, const std::wstring& name);
+
+}  // namespace pelko::test
