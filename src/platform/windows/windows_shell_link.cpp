@@ -10,6 +10,21 @@
 #include "platform/windows/wide.h"
 
 namespace pelko::win {
+
+// IRestrictedErrorInfo (restrictederrorinfo.h), which the MinGW headers do not declare. COM
+// objects are destroyed through Release, never through a destructor. Declared outside the
+// unnamed namespace on purpose: there GCC would see that no class of this program implements
+// it and turn every call of its methods into a pure-virtual-call abort.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+struct RestrictedErrorInfo : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR* description, HRESULT* error,
+                                                      BSTR* restricted_description,
+                                                      BSTR* capability_sid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) = 0;
+};
+#pragma GCC diagnostic pop
+
 namespace {
 
 constexpr GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000,
@@ -20,18 +35,6 @@ constexpr GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000,
                                   {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr GUID kIidRestrictedErrorInfo = {0x82BA7092, 0x4C88, 0x427D,
                                           {0xA7, 0xBC, 0x16, 0xDD, 0x93, 0xFE, 0xB6, 0x7E}};
-
-// IRestrictedErrorInfo (restrictederrorinfo.h), which the MinGW headers do not declare. COM
-// objects are destroyed through Release, never through a destructor.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-struct RestrictedErrorInfo : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR* description, HRESULT* error,
-                                                      BSTR* restricted_description,
-                                                      BSTR* capability_sid) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) = 0;
-};
-#pragma GCC diagnostic pop
 
 constexpr DWORD kNtStatusBit = 0x10000000;
 constexpr DWORD kLoadLibrarySearchDefaultDirs = 0x00001000;
