@@ -7,8 +7,12 @@
 #include "payload/install_payload.h"
 #include "payload/read_payload.h"
 #include "platform/path.h"
+#include "registration/shortcut.h"
+#include "registration/start_app.h"
+#include "registration/uninstall_entry.h"
 #include "setup/command_line.h"
 #include "setup/failure_report.h"
+#include "setup/os_error_text.h"
 #include "setup/product.h"
 #include "setup/setup_log.h"
 
@@ -52,22 +56,41 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
     const StepResult<std::uint64_t> installed = install_payload(os, install_dir, entries);
     if (!installed) report_failure(os, installed.error(), update_mode);
     entries.clear();
-    [[maybe_unused]] const std::uint64_t payload_total = *installed;
-    // The executables of the installed app, and their texts for the registration steps.
-    [[maybe_unused]] const OsString app_executable = path_join(install_dir, kAppExecutableName);
-    [[maybe_unused]] const OsString guard_executable =
-        path_join(install_dir, kGuardExecutableName);
-    [[maybe_unused]] const std::string app_executable_text = app_executable.to_text();
-    [[maybe_unused]] const std::string guard_executable_text = guard_executable.to_text();
+    const std::uint64_t payload_total = *installed;
 
-    // 8. Uninstall entry (a failure is only logged).
+    // 8. Uninstall entry (a failure is only logged). The texts of the three paths are made once
+    // here and shared with the shortcut; the files and the start use the exact paths.
+    const OsString app_exe = path_join(install_dir, kAppExecutableName);
+    const OsString guard_exe = path_join(install_dir, kGuardExecutableName);
+    const std::string install_dir_text = install_dir.to_text();
+    const std::string app_exe_text = app_exe.to_text();
+    const std::string guard_exe_text = guard_exe.to_text();
+    {
+        const std::string uninstall = uninstall_command(guard_exe_text);
+        const UninstallEntry entry{kDisplayName,     kProductVersion, kPublisher,
+                                   install_dir_text, app_exe_text,    uninstall,
+                                   estimated_size_kib(payload_total)};
+        if (!write_uninstall_entry(os, entry)) write_log_line(os, "installed apps entry not written");
+    }
 
     // 9. Start Menu shortcut when APPDATA is set (a failure is only logged).
+    if (const std::optional<OsString> programs = start_menu_programs_dir(os)) {
+        const std::string shortcut = path_join(*programs, kShortcutFileName).to_text();
+        if (auto made = create_shortcut(os, shortcut, guard_exe_text, app_exe_text); !made) {
+            write_log_line(os, format_text("shortcut not written: {}", made.error().text()));
+        }
+    }
 
     // 10. Success line.
-    write_log_line(os, format_text("v{} installed in {}", kProductVersion, install_dir.to_text()));
+    write_log_line(os, format_text("v{} installed in {}", kProductVersion, install_dir_text));
 
     // 11. Start the installed app.
+    if (const OsResult<void> started = start_installed_app(os, guard_exe); !started) {
+        report_failure(os,
+                       SetupFailure{format_text("Pelko not started: {}",
+                                                error_text(os, started.error()))},
+                       update_mode);
+    }
 
     // 12. Done.
     return 0;

@@ -60,6 +60,32 @@ public:
     // Runs when a program is started (after the record), to act as that program would.
     std::function<void(const StartedProgram&)> on_run_program;
 
+    // Registry (fake_registry.cpp): (subkey, value name) -> (type, data bytes), HKCU only.
+    struct RegistryValue {
+        std::uint32_t type;
+        std::string data;
+        friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
+    };
+    std::map<std::pair<std::string, std::string>, RegistryValue> registry;
+
+    // COM and the Shell link object (fake_shell_link.cpp). Calls are recorded in `calls`; an
+    // HRESULT from `fail_with` (cast from its code, positive ones included) is what a call
+    // returns. Live objects by value: "shell_link", "persist_file" or "error_info".
+    std::map<std::uintptr_t, std::string> com_objects;
+    // QueryInterface for IPersistFile succeeds without handing out an interface.
+    bool persist_file_missing = false;
+    // The thread's error information: the message of the object the next take_error_info hands
+    // out (and so clears); nothing when there is none.
+    std::optional<std::u16string> pending_error_info;
+    std::map<std::uintptr_t, std::u16string> error_info_messages;
+    std::map<HResult, std::u16string> hresult_messages;
+    // Saved shortcuts by normalized path. Save fails with 0x80070003 when the folder is missing.
+    struct Shortcut {
+        std::string target, working_directory, icon, description;
+        int icon_index = -1;
+    };
+    std::map<std::string, Shortcut> shortcuts;
+
     // Return an error code to make an operation fail: (operation name, path or argument).
     std::function<std::optional<std::uint32_t>(std::string_view, const std::string&)> fail_with;
     // Called after each sleep has advanced the clocks.
@@ -138,6 +164,11 @@ protected:
     };
     std::map<std::uintptr_t, OpenFile> open_files_;
     std::uintptr_t next_handle_ = 100;
+    // Properties of live link objects, by object value.
+    std::map<std::uintptr_t, Shortcut> links_;
+    std::map<std::uintptr_t, std::uintptr_t> persist_links_;  // persist file -> its link
+    std::uintptr_t next_com_object_ = 0x1000;
+    ComObject new_com_object(const std::string& kind);
 };
 
 }  // namespace pelko::testing

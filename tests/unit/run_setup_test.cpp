@@ -39,6 +39,11 @@ struct RunSetup : ::testing::Test {
         os.add_directory(kLocal);
         os.set_env("LOCALAPPDATA", kLocal);
     }
+    // The installed guard executable, so that a run can start it at its end.
+    void add_guard() {
+        os.files[FakePlatform::normalize(OsString::from_utf8(
+            "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe"))];
+    }
     // Runs and returns the exit code, whether the run returned or ended the process.
     int run() {
         try {
@@ -50,6 +55,7 @@ struct RunSetup : ::testing::Test {
 };
 
 TEST_F(RunSetup, StartLineNamesVersionAndUpdateMode) {
+    add_guard();
     os.raw_command_line = u"\"C:\\dl\\pelko-setup.exe\" --update";
     EXPECT_EQ(run(), 0);
     ASSERT_FALSE(log_messages(os).empty());
@@ -93,6 +99,7 @@ TEST_F(RunSetup, MissingLocalAppDataInUpdateModeShowsNothing) {
 }
 
 TEST_F(RunSetup, EmptyCommandLineUsesTheModuleNameAndIsNoUpdate) {
+    add_guard();
     os.raw_command_line.clear();
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(log_messages(os).front(), "setup v0.1.1, update: false");

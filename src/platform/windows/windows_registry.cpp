@@ -1,8 +1,25 @@
-// Placeholder: not implemented yet.
 #include "platform/windows/windows_platform.h"
+
+#include <windows.h>
+
+#include "platform/windows/wide.h"
 
 namespace pelko::win {
 
-std::uint32_t WindowsPlatform::set_registry_value(std::string_view, std::string_view, std::uint32_t, std::span<const std::byte>) { return 50; }
+std::uint32_t WindowsPlatform::set_registry_value(std::string_view subkey, std::string_view name,
+                                                  std::uint32_t type,
+                                                  std::span<const std::byte> data) {
+    // The names are built in; a NUL would cut them short, and the byte count is 32 bits.
+    if (subkey.find('\0') != std::string_view::npos || name.find('\0') != std::string_view::npos ||
+        data.size() > 0xFFFFFFFFu) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const std::wstring wide_subkey = to_wide(subkey);
+    const std::wstring wide_name = to_wide(name);
+    // Opens (creating when missing) and closes the key itself.
+    return static_cast<std::uint32_t>(RegSetKeyValueW(HKEY_CURRENT_USER, wide_subkey.c_str(),
+                                                      wide_name.c_str(), type, data.data(),
+                                                      static_cast<DWORD>(data.size())));
+}
 
 }  // namespace pelko::win

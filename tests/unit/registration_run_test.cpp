@@ -1,0 +1,185 @@
+// The run's registration steps: uninstall entry, shortcut, success line and the start.
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "platform/path.h"
+#include "setup/run_setup.h"
+
+namespace pelko {
+namespace {
+
+using testing::FakePlatform;
+using testing::ProcessExit;
+
+constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
+constexpr const char* kRoaming = "C:\\Users\\a\\AppData\\Roaming";
+constexpr const char* kPrograms =
+    "C:\\Users\\a\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+constexpr const char* kInstall = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko";
+constexpr const char* kGuard = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe";
+constexpr std::string_view kSubkey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
+
+std::string key(const OsString& path) { return FakePlatform::normalize(path); }
+std::string key(const std::string& path) { return key(OsString::from_utf8(path)); }
+
+// The messages of the setup log under `local`, without time and process id.
+std::vector<std::string> log_messages(const FakePlatform& os, const OsString& local) {
+    std::vector<std::string> messages;
+    const auto it = os.files.find(key(path_join(local, "Pelko\\logs\\setup.log")));
+    if (it == os.files.end()) return messages;
+    const std::string& text = it->second;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end - start);
+        messages.push_back(line.substr(line.find(' ', line.find(" pid ") + 5) + 1));
+        start = end + 1;
+    }
+    return messages;
+}
+
+// The REG_SZ text of a value (UTF-16LE with a NUL), as UTF-16.
+std::u16string reg_text(const FakePlatform& os, const std::string& name) {
+    const std::string& data = os.registry.at({std::string(kSubkey), name}).data;
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+        units += static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
+                                       (static_cast<unsigned char>(data[i + 1]) << 8));
+    }
+    EXPECT_EQ(units.back(), u'\0');
+    units.pop_back();
+    return units;
+}
+
+struct RegistrationRun : ::testing::Test {
+    FakePlatform os;
+    OsString local = OsString::from_utf8(kLocal);
+    void SetUp() override {
+        os.add_directory(kLocal);
+        os.add_directory(kPrograms);
+        os.set_env("LOCALAPPDATA", kLocal);
+        os.set_env("APPDATA", kRoaming);
+        os.files[key(std::string(kGuard))];
+    }
+    int run() {
+        try {
+            return run_setup(os, {});
+        } catch (const ProcessExit& exit) {
+            return static_cast<int>(exit.code);
+        }
+    }
+    std::vector<std::string> log() const { return log_messages(os, local); }
+    std::size_t index_of_call(std::string_view prefix) const {
+        for (std::size_t i = 0; i < os.calls.size(); ++i) {
+            if (os.calls[i].starts_with(prefix)) return i;
+        }
+        return os.calls.size();
+    }
+};
+
+TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard) {
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(log(), (std::vector<std::string>{"setup v0.1.1, update: false",
+                                               std::string("v0.1.1 installed in ") + kInstall}));
+    EXPECT_EQ(os.registry.size(), 9u);
+    EXPECT_EQ(reg_text(os, "InstallLocation"), u"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko");
+    EXPECT_EQ(os.registry.at({std::string(kSubkey), "EstimatedSize"}).data, std::string(4, '\0'));
+
+    const auto& link = os.shortcuts.at(key(std::string(kPrograms) + "\\Pelko.lnk"));
+    EXPECT_EQ(link.target, kGuard);
+    EXPECT_EQ(link.icon, std::string(kInstall) + "\\pelko.exe");
+    EXPECT_EQ(link.working_directory, kInstall);
+
+    ASSERT_EQ(os.started.size(), 1u);
+    EXPECT_EQ(os.started[0].program, kGuard);
+    EXPECT_EQ(os.started[0].command_line, std::string("\"") + kGuard + "\"");
+    EXPECT_FALSE(os.started[0].waited);
+    EXPECT_TRUE(os.boxes.empty());
+
+    // Entry, then shortcut, then the success line, then the start.
+    const std::size_t last_value = index_of_call("set_registry_value NoRepair");
+    const std::size_t com = index_of_call("com_initialize");
+    const std::size_t start = index_of_call("run_program");
+    EXPECT_LT(last_value, com);
+    EXPECT_LT(com, start);
+    ASSERT_LT(start, os.calls.size());
+    EXPECT_TRUE(os.calls[start - 1].starts_with("close_file")) << os.calls[start - 1];
+}
+
+TEST_F(RegistrationRun, UnsetAppDataSkipsTheShortcutSilently) {
+    os.environment.erase("APPDATA");
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(log().size(), 2u);
+    EXPECT_TRUE(os.calls_of("com_initialize").empty());
+    EXPECT_TRUE(os.shortcuts.empty());
+    EXPECT_EQ(os.started.size(), 1u);
+}
+
+TEST_F(RegistrationRun, FailedRegistrationStepsAreLoggedAndTheRunGoesOn) {
+    os.directories.erase(key(std::string(kPrograms)));
+    os.hresult_messages[static_cast<HResult>(0x80070003u)] =
+        u"The system cannot find the path specified.\r\n";
+    os.fail_with = [](std::string_view op, const std::string& name) -> std::optional<std::uint32_t> {
+        if (op == "set_registry_value" && name == "Publisher") return 5;
+        return std::nullopt;
+    };
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(log(), (std::vector<std::string>{
+                         "setup v0.1.1, update: false", "installed apps entry not written",
+                         "shortcut not written: The system cannot find the path specified. "
+                         "(0x80070003)",
+                         std::string("v0.1.1 installed in ") + kInstall}));
+    EXPECT_EQ(os.registry.size(), 8u);
+    EXPECT_EQ(os.started.size(), 1u);
+    EXPECT_TRUE(os.com_objects.empty());
+}
+
+TEST_F(RegistrationRun, StartFailureEndsTheRunAfterTheSuccessLine) {
+    os.files.erase(key(std::string(kGuard)));
+    EXPECT_EQ(run(), 1);
+    const std::string failure =
+        "Pelko not started: The system cannot find the file specified. (os error 2)";
+    EXPECT_EQ(log(), (std::vector<std::string>{"setup v0.1.1, update: false",
+                                               std::string("v0.1.1 installed in ") + kInstall,
+                                               "failed: " + failure}));
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].text, "Pelko was not installed.\n\n" + failure);
+    EXPECT_EQ(os.registry.size(), 9u);
+    EXPECT_EQ(os.shortcuts.size(), 1u);
+}
+
+TEST_F(RegistrationRun, StartFailureInUpdateModeShowsNothing) {
+    os.raw_command_line = u"setup.exe --update";
+    os.fail_with = [](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op == "run_program") return 5;
+        return std::nullopt;
+    };
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(log().back(), "failed: Pelko not started: Access is denied. (os error 5)");
+    EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(RegistrationRun, LoneSurrogateShowsAsReplacementInTextsButNotInPaths) {
+    // LOCALAPPDATA = C:\Users\a<U+D800>b\AppData\Local
+    local = OsString::from_utf16(u"C:\\Users\\a\xD800" u"b\\AppData\\Local");
+    os.environment["LOCALAPPDATA"] = local;
+    os.directories.insert(key(local));
+    const OsString install = path_join(local, "Programs\\Pelko");
+    const OsString guard = path_join(install, "pelko-guard.exe");
+    os.files.clear();
+    os.files[key(guard)];  // the start finds only the exact path
+
+    EXPECT_EQ(run(), 0);
+    const std::u16string shown = u"C:\\Users\\a\xFFFD" u"b\\AppData\\Local\\Programs\\Pelko";
+    EXPECT_EQ(reg_text(os, "InstallLocation"), shown);
+    EXPECT_EQ(reg_text(os, "DisplayIcon"), shown + u"\\pelko.exe");
+    EXPECT_EQ(reg_text(os, "UninstallString"), u"\"" + shown + u"\\pelko-guard.exe\" --uninstall");
+    const auto& link = os.shortcuts.begin()->second;
+    EXPECT_EQ(OsString::from_utf8(link.target).to_utf16(), shown + u"\\pelko-guard.exe");
+    EXPECT_EQ(OsString::from_utf8(link.working_directory).to_utf16(), shown);
+    EXPECT_EQ(log().back(), "v0.1.1 installed in " + install.to_text());
+    EXPECT_NE(log().back().find("\xEF\xBF\xBD"), std::string::npos);
+    ASSERT_EQ(os.started.size(), 1u);
+}
+
+}  // namespace
+}  // namespace pelko

@@ -1,0 +1,123 @@
+#include "registration/uninstall_entry.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+
+namespace pelko {
+namespace {
+
+using testing::FakePlatform;
+using Value = FakePlatform::RegistryValue;
+
+constexpr std::string_view kSubkey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
+
+// The REG_SZ bytes written for a text: UTF-16LE and one NUL unit.
+std::string utf16le_with_nul(std::u16string_view units) {
+    std::string bytes;
+    for (const char16_t u : units) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    }
+    bytes += std::string(2, '\0');
+    return bytes;
+}
+
+std::string dword(std::uint32_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+            static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+}
+
+const Value& value(const FakePlatform& os, const std::string& name) {
+    return os.registry.at({std::string(kSubkey), name});
+}
+
+struct UninstallEntryTest : ::testing::Test {
+    FakePlatform os;
+    const std::string uninstall =
+        uninstall_command("C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe");
+    UninstallEntry entry{"Pelko",
+                         "0.1.1",
+                         "Daskove",
+                         "C:\\Users\\\xC3\x85sa\xF0\x9F\x98\x80\\Programs\\Pelko",  // Åsa😀
+                         "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe",
+                         uninstall,
+                         0x01020304};
+};
+
+TEST_F(UninstallEntryTest, NineValuesInOrderWithTypesDataAndByteCounts) {
+    EXPECT_TRUE(write_uninstall_entry(os, entry));
+    EXPECT_EQ(os.calls_of("set_registry_value"),
+              (std::vector<std::string>{
+                  "set_registry_value DisplayName", "set_registry_value DisplayVersion",
+                  "set_registry_value Publisher", "set_registry_value InstallLocation",
+                  "set_registry_value DisplayIcon", "set_registry_value UninstallString",
+                  "set_registry_value EstimatedSize", "set_registry_value NoModify",
+                  "set_registry_value NoRepair"}));
+    ASSERT_EQ(os.registry.size(), 9u);
+
+    EXPECT_EQ(value(os, "DisplayName"), (Value{1, utf16le_with_nul(u"Pelko")}));
+    EXPECT_EQ(value(os, "DisplayName").data.size(), 12u);
+    EXPECT_EQ(value(os, "DisplayVersion"), (Value{1, utf16le_with_nul(u"0.1.1")}));
+    EXPECT_EQ(value(os, "Publisher"), (Value{1, utf16le_with_nul(u"Daskove")}));
+    // A supplementary character is a surrogate pair: two units, four bytes.
+    EXPECT_EQ(value(os, "InstallLocation"),
+              (Value{1, utf16le_with_nul(u"C:\\Users\\Åsa\xD83D\xDE00\\Programs\\Pelko")}));
+    EXPECT_EQ(value(os, "InstallLocation").data.size(), 2u * (29 + 1));
+    EXPECT_EQ(value(os, "DisplayIcon"),
+              (Value{1, utf16le_with_nul(u"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe")}));
+
+    const std::u16string command =
+        u"\"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe\" --uninstall";
+    ASSERT_EQ(command.size(), 69u);
+    EXPECT_EQ(uninstall.size(), 69u);
+    EXPECT_EQ(value(os, "UninstallString"), (Value{1, utf16le_with_nul(command)}));
+    EXPECT_EQ(value(os, "UninstallString").data.size(), 140u);
+
+    EXPECT_EQ(value(os, "EstimatedSize"), (Value{4, std::string("\x04\x03\x02\x01", 4)}));
+    EXPECT_EQ(value(os, "NoModify"), (Value{4, dword(1)}));
+    EXPECT_EQ(value(os, "NoRepair"), (Value{4, dword(1)}));
+}
+
+TEST_F(UninstallEntryTest, EmptyTextIsOneNulUnit) {
+    entry.install_location = "";
+    EXPECT_TRUE(write_uninstall_entry(os, entry));
+    EXPECT_EQ(value(os, "InstallLocation"), (Value{1, std::string(2, '\0')}));
+}
+
+TEST(EstimatedSize, KibibytesRoundedDownAndCutTo32Bits) {
+    EXPECT_EQ(estimated_size_kib(0), 0u);
+    EXPECT_EQ(estimated_size_kib(1023), 0u);
+    EXPECT_EQ(estimated_size_kib(1024), 1u);
+    EXPECT_EQ(estimated_size_kib(2047), 1u);
+    EXPECT_EQ(estimated_size_kib(2048), 2u);
+    constexpr std::uint64_t kFourTiB = 1ULL << 42;
+    EXPECT_EQ(estimated_size_kib(kFourTiB - 1), 0xFFFFFFFFu);
+    EXPECT_EQ(estimated_size_kib(kFourTiB), 0u);
+    EXPECT_EQ(estimated_size_kib(kFourTiB + 5 * 1024 + 1023), 5u);
+    EXPECT_EQ(estimated_size_kib(~0ULL), 0xFFFFFFFFu);
+}
+
+TEST_F(UninstallEntryTest, AFailedWriteDoesNotStopTheOthers) {
+    os.fail_with = [](std::string_view op, const std::string& name) -> std::optional<std::uint32_t> {
+        if (op == "set_registry_value" && name == "Publisher") return 5;
+        return std::nullopt;
+    };
+    EXPECT_FALSE(write_uninstall_entry(os, entry));
+    EXPECT_EQ(os.calls_of("set_registry_value").size(), 9u);
+    EXPECT_EQ(os.registry.size(), 8u);
+    EXPECT_FALSE(os.registry.contains({std::string(kSubkey), "Publisher"}));
+    EXPECT_TRUE(os.registry.contains({std::string(kSubkey), "NoRepair"}));
+}
+
+TEST_F(UninstallEntryTest, OnlyTheLastWriteFailingStillGivesFalse) {
+    os.fail_with = [](std::string_view, const std::string& name) -> std::optional<std::uint32_t> {
+        if (name == "NoRepair") return 1;
+        return std::nullopt;
+    };
+    EXPECT_FALSE(write_uninstall_entry(os, entry));
+    EXPECT_EQ(os.registry.size(), 8u);
+}
+
+}  // namespace
+}  // namespace pelko

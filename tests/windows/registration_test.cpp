@@ -1,0 +1,329 @@
+// The uninstall entry and the Shell link on the real Win32 platform, under Wine.
+#include <windows.h>
+
+#include <objbase.h>
+#include <oaidl.h>
+#include <oleauto.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/windows/windows_platform.h"
+#include "registration/shortcut.h"
+#include "registration/uninstall_entry.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+// As the installer does first thing: only the system directory is searched for DLLs loaded
+// later (the Shell's link object among them). In force before any test runs.
+const BOOL kDllSearchRestricted = SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+constexpr const wchar_t* kSubkey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
+
+TEST(DllSearch, RestrictionIsInForce) {
+    ASSERT_TRUE(kDllSearchRestricted);
+    // A library beside this program is not found by name any more, only when the program's
+    // directory is asked for explicitly.
+    wchar_t self[MAX_PATH];
+    ASSERT_NE(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring probe = self;
+    probe = probe.substr(0, probe.find_last_of(L'\\') + 1) + L"pelko_search_probe.dll";
+    ASSERT_TRUE(CopyFileW(self, probe.c_str(), FALSE));
+    // (Wine applies the restriction to modules mapped for execution, not to data-file loads.)
+    const HMODULE by_name =
+        LoadLibraryExW(L"pelko_search_probe.dll", nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    const DWORD by_name_error = GetLastError();
+    const HMODULE from_app_dir = LoadLibraryExW(
+        L"pelko_search_probe.dll", nullptr,
+        DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_SEARCH_APPLICATION_DIR);
+    EXPECT_EQ(by_name, nullptr);
+    EXPECT_EQ(by_name_error, static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_NE(from_app_dir, nullptr);
+    if (by_name) FreeLibrary(by_name);
+    if (from_app_dir) FreeLibrary(from_app_dir);
+    DeleteFileW(probe.c_str());
+}
+
+struct RegValue {
+    DWORD type = 0;
+    DWORD size = 0;
+    std::string data;
+};
+
+RegValue read_value(const wchar_t* name) {
+    RegValue value;
+    BYTE buffer[1024];
+    value.size = sizeof buffer;
+    const LSTATUS status =
+        RegGetValueW(HKEY_CURRENT_USER, kSubkey, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type,
+                     buffer, &value.size);
+    EXPECT_EQ(status, ERROR_SUCCESS) << test::narrow(name);
+    if (status == ERROR_SUCCESS) value.data.assign(reinterpret_cast<char*>(buffer), value.size);
+    return value;
+}
+
+std::string utf16le_with_nul(std::wstring_view text) {
+    std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    return bytes + std::string(2, '\0');
+}
+
+TEST(WindowsUninstallEntry, NineValuesReadBackAndOtherValuesKept) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSubkey);
+    const std::wstring stale = L"0.0.9";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSubkey, L"DisplayVersion", REG_SZ, stale.c_str(),
+                              12),
+              ERROR_SUCCESS);
+    const DWORD extra = 7;
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSubkey, L"Extra", REG_DWORD, &extra, 4),
+              ERROR_SUCCESS);
+
+    win::WindowsPlatform os;
+    const std::string guard = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe";
+    const std::string command = uninstall_command(guard);
+    const UninstallEntry entry{"Pelko",
+                               "0.1.1",
+                               "Daskove",
+                               "C:\\Users\\\xC3\x85sa\\Programs\\Pelko",
+                               "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe",
+                               command,
+                               estimated_size_kib(5 * 1024 * 1024 + 1023)};
+    ASSERT_TRUE(write_uninstall_entry(os, entry));
+
+    const std::pair<const wchar_t*, std::wstring> texts[] = {
+        {L"DisplayName", L"Pelko"},
+        {L"DisplayVersion", L"0.1.1"},
+        {L"Publisher", L"Daskove"},
+        {L"InstallLocation", L"C:\\Users\\\u00C5sa\\Programs\\Pelko"},
+        {L"DisplayIcon", L"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe"},
+        {L"UninstallString",
+         L"\"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe\" --uninstall"},
+    };
+    for (const auto& [name, text] : texts) {
+        const RegValue value = read_value(name);
+        EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << test::narrow(name);
+        EXPECT_EQ(value.size, 2 * (text.size() + 1)) << test::narrow(name);
+        EXPECT_EQ(value.data, utf16le_with_nul(text)) << test::narrow(name);
+    }
+    EXPECT_EQ(read_value(L"UninstallString").size, 140u);
+
+    const std::pair<const wchar_t*, DWORD> numbers[] = {
+        {L"EstimatedSize", 5120}, {L"NoModify", 1}, {L"NoRepair", 1}, {L"Extra", 7}};
+    for (const auto& [name, number] : numbers) {
+        const RegValue value = read_value(name);
+        EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << test::narrow(name);
+        EXPECT_EQ(value.size, 4u) << test::narrow(name);
+        EXPECT_EQ(value.data, std::string(reinterpret_cast<const char*>(&number), 4))
+            << test::narrow(name);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSubkey);
+}
+
+// The properties of a saved .lnk, read back through the Shell's own loader.
+struct LinkProperties {
+    std::wstring target, working_directory, icon, description;
+    int icon_index = -1;
+};
+
+std::optional<LinkProperties> load_link(const std::wstring& path) {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::optional<LinkProperties> found;
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+                wchar_t buffer[MAX_PATH];
+                LinkProperties p;
+                if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH))) p.target = buffer;
+                if (SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH))) p.working_directory = buffer;
+                if (SUCCEEDED(link->GetIconLocation(buffer, MAX_PATH, &p.icon_index))) p.icon = buffer;
+                if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) p.description = buffer;
+                found = p;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return found;
+}
+
+struct WindowsShortcut : ::testing::Test {
+    win::WindowsPlatform os;
+    std::wstring root;
+    std::string install, guard, app;
+    void SetUp() override {
+        root = test::fresh_directory(L"shortcut");
+        CreateDirectoryW((root + L"\\Pelko").c_str(), nullptr);
+        install = test::narrow(root) + "\\Pelko";
+        guard = install + "\\pelko-guard.exe";
+        app = install + "\\pelko.exe";
+        ASSERT_TRUE(test::write_file(root + L"\\Pelko\\pelko-guard.exe", "guard"));
+        ASSERT_TRUE(test::write_file(root + L"\\Pelko\\pelko.exe", "app"));
+    }
+    void expect_link(const std::wstring& path) {
+        const auto link = load_link(path);
+        ASSERT_TRUE(link.has_value());
+        EXPECT_EQ(test::narrow(link->target), guard);
+        EXPECT_EQ(test::narrow(link->working_directory), install);
+        EXPECT_EQ(test::narrow(link->icon), app);
+        EXPECT_EQ(link->icon_index, 0);
+        EXPECT_EQ(test::narrow(link->description), "Pelko, Windows UI customizer");
+    }
+};
+
+TEST_F(WindowsShortcut, WrittenAndReadBackThenReplaced) {
+    const std::string path = test::narrow(root) + "\\Pelko.lnk";
+    ASSERT_TRUE(create_shortcut(os, path, guard, app));
+    expect_link(root + L"\\Pelko.lnk");
+    const std::string first = test::read_file(root + L"\\Pelko.lnk");
+    ASSERT_TRUE(create_shortcut(os, path, guard, app));
+    expect_link(root + L"\\Pelko.lnk");
+    EXPECT_EQ(test::read_file(root + L"\\Pelko.lnk").size(), first.size());
+    // The apartment was closed again: this thread can still choose the multithreaded model.
+    const HRESULT again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(again, S_OK);
+    if (SUCCEEDED(again)) CoUninitialize();
+}
+
+TEST_F(WindowsShortcut, OtherApartmentModelIsLeftAsItWas) {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    const std::string path = test::narrow(root) + "\\Pelko.lnk";
+    const auto made = create_shortcut(os, path, guard, app);
+    // Still in the multithreaded apartment opened above (S_FALSE: already initialised).
+    const HRESULT still = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(still, S_FALSE);
+    if (SUCCEEDED(still)) CoUninitialize();
+    CoUninitialize();
+    ASSERT_TRUE(made) << made.error().text();
+    expect_link(root + L"\\Pelko.lnk");
+}
+
+TEST_F(WindowsShortcut, MissingFolderGivesTheHresultForm) {
+    const std::string path = test::narrow(root) + "\\missing\\Pelko.lnk";
+    const auto made = create_shortcut(os, path, guard, app);
+    ASSERT_FALSE(made);
+    EXPECT_LT(made.error().result(), 0);
+    const std::string text = made.error().text();
+    const std::string code = hresult_text(made.error().result());
+    EXPECT_TRUE(text == code || text.ends_with(" (" + code + ")")) << text;
+    std::cout << "missing folder: " << text << "\n";
+    EXPECT_FALSE(test::file_exists(root + L"\\missing"));
+}
+
+// An error-information object as a component would leave it, optionally with the restricted
+// interface; counts its references.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+struct RestrictedErrorInfo : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR*, HRESULT*, BSTR*, BSTR*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetReference(BSTR*) = 0;
+};
+constexpr GUID kIidRestrictedErrorInfo = {0x82BA7092, 0x4C88, 0x427D,
+                                          {0xA7, 0xBC, 0x16, 0xDD, 0x93, 0xFE, 0xB6, 0x7E}};
+
+class TestErrorInfo final : public IErrorInfo, public RestrictedErrorInfo {
+public:
+    TestErrorInfo(bool restricted, std::wstring description, std::wstring restricted_description)
+        : restricted_(restricted),
+          description_(std::move(description)),
+          restricted_description_(std::move(restricted_description)) {}
+    virtual ~TestErrorInfo() = default;
+    LONG references = 1;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IErrorInfo) {
+            *out = static_cast<IErrorInfo*>(this);
+        } else if (restricted_ && iid == kIidRestrictedErrorInfo) {
+            *out = static_cast<RestrictedErrorInfo*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        ++references;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override {
+        *guid = GUID_NULL;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) override {
+        *source = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) override {
+        *description = SysAllocString(L"plain description\r\n");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* file) override {
+        *file = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* context) override {
+        *context = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR* description, HRESULT* error,
+                                              BSTR* restricted_description,
+                                              BSTR* capability_sid) override {
+        *description = description_.empty() ? nullptr : SysAllocString(description_.c_str());
+        *error = E_ACCESSDENIED;
+        *restricted_description = SysAllocString(restricted_description_.c_str());
+        *capability_sid = SysAllocString(L"S-1-15-3-1");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) override {
+        *reference = nullptr;
+        return S_OK;
+    }
+
+private:
+    bool restricted_;
+    std::wstring description_, restricted_description_;
+};
+#pragma GCC diagnostic pop
+
+// The text form of an error carrying `info` as the thread's error information.
+std::string text_with(win::WindowsPlatform& os, TestErrorInfo& info, HResult result) {
+    SetErrorInfo(0, static_cast<IErrorInfo*>(&info));  // the thread holds one reference
+    const ShortcutError error(os, result, os.take_error_info());
+    return error.text();
+}
+
+TEST(WindowsShortcutErrorText, RestrictedThenPlainDescription) {
+    win::WindowsPlatform os;
+    const HResult denied = static_cast<HResult>(0x80070005u);
+    TestErrorInfo restricted(true, L"description", L"restricted description\r\n");
+    EXPECT_EQ(text_with(os, restricted, denied), "restricted description (0x80070005)");
+    EXPECT_EQ(restricted.references, 1);  // all taken references given back
+
+    TestErrorInfo unrestricted_text(true, L"description only", L"");
+    EXPECT_EQ(text_with(os, unrestricted_text, denied), "description only (0x80070005)");
+
+    TestErrorInfo empty_details(true, L"", L"");
+    EXPECT_EQ(text_with(os, empty_details, denied), "plain description (0x80070005)");
+
+    TestErrorInfo plain(false, L"unused", L"unused");
+    EXPECT_EQ(text_with(os, plain, denied), "plain description (0x80070005)");
+    EXPECT_EQ(plain.references, 1);
+
+    // Without an object: the system's table.
+    IErrorInfo* none = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &none), S_FALSE);
+    const std::string system = ShortcutError(os, denied, os.take_error_info()).text();
+    EXPECT_TRUE(system.ends_with(". (0x80070005)")) << system;
+    EXPECT_EQ(system.find('\r'), std::string::npos);
+    EXPECT_EQ(ShortcutError(os, static_cast<HResult>(0xA0BCDEF1u), {}).text(), "0xA0BCDEF1");
+    const std::string nt = ShortcutError(os, static_cast<HResult>(0xD0000022u), {}).text();
+    std::cout << "E_POINTER: " << ShortcutError(os, kPointerError, {}).text() << "\n"
+              << "NT status 0xD0000022: " << nt << "\n";
+    EXPECT_TRUE(nt.ends_with("0xD0000022")) << nt;
+}
+
+}  // namespace
+}  // namespace pelko
