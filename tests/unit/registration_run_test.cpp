@@ -2,14 +2,17 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "payload_builder.h"
 #include "platform/path.h"
 #include "setup/run_setup.h"
 
 namespace pelko {
 namespace {
 
+using testing::ContainerBuilder;
 using testing::FakePlatform;
 using testing::ProcessExit;
+using testing::raw_deflate;
 
 constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
 constexpr const char* kRoaming = "C:\\Users\\a\\AppData\\Roaming";
@@ -58,11 +61,15 @@ struct RegistrationRun : ::testing::Test {
         os.add_directory(kPrograms);
         os.set_env("LOCALAPPDATA", kLocal);
         os.set_env("APPDATA", kRoaming);
-        os.files[key(std::string(kGuard))];
     }
+    // The app and its guard, 2,048 bytes in all: an estimated size of 2 KiB.
+    std::vector<std::byte> payload = raw_deflate(ContainerBuilder()
+                                                     .entry("pelko.exe", std::string(1000, 'a'))
+                                                     .entry("pelko-guard.exe", std::string(1048, 'g'))
+                                                     .bytes);
     int run() {
         try {
-            return run_setup(os, {});
+            return run_setup(os, payload);
         } catch (const ProcessExit& exit) {
             return static_cast<int>(exit.code);
         }
@@ -82,7 +89,8 @@ TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard)
                                                std::string("v0.1.1 installed in ") + kInstall}));
     EXPECT_EQ(os.registry.size(), 9u);
     EXPECT_EQ(reg_text(os, "InstallLocation"), u"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko");
-    EXPECT_EQ(os.registry.at({std::string(kSubkey), "EstimatedSize"}).data, std::string(4, '\0'));
+    EXPECT_EQ(os.registry.at({std::string(kSubkey), "EstimatedSize"}).data,
+              std::string("\x02\0\0\0", 4));
 
     const auto& link = os.shortcuts.at(key(std::string(kPrograms) + "\\Pelko.lnk"));
     EXPECT_EQ(link.target, kGuard);
@@ -133,8 +141,8 @@ TEST_F(RegistrationRun, FailedRegistrationStepsAreLoggedAndTheRunGoesOn) {
     EXPECT_TRUE(os.com_objects.empty());
 }
 
-TEST_F(RegistrationRun, StartFailureEndsTheRunAfterTheSuccessLine) {
-    os.files.erase(key(std::string(kGuard)));
+TEST_F(RegistrationRun, PayloadWithoutTheGuardEndsTheRunAfterTheSuccessLine) {
+    payload = raw_deflate(ContainerBuilder().entry("pelko.exe", "app").bytes);
     EXPECT_EQ(run(), 1);
     const std::string failure =
         "Pelko not started: The system cannot find the file specified. (os error 2)";
@@ -165,8 +173,6 @@ TEST_F(RegistrationRun, LoneSurrogateShowsAsReplacementInTextsButNotInPaths) {
     os.directories.insert(key(local));
     const OsString install = path_join(local, "Programs\\Pelko");
     const OsString guard = path_join(install, "pelko-guard.exe");
-    os.files.clear();
-    os.files[key(guard)];  // the start finds only the exact path
 
     EXPECT_EQ(run(), 0);
     const std::u16string shown = u"C:\\Users\\a\xFFFD" u"b\\AppData\\Local\\Programs\\Pelko";
@@ -179,6 +185,7 @@ TEST_F(RegistrationRun, LoneSurrogateShowsAsReplacementInTextsButNotInPaths) {
     EXPECT_EQ(log().back(), "v0.1.1 installed in " + install.to_text());
     EXPECT_NE(log().back().find("\xEF\xBF\xBD"), std::string::npos);
     ASSERT_EQ(os.started.size(), 1u);
+    EXPECT_EQ(os.file(guard.wtf8()), std::string(1048, 'g')) << "installed at the exact path";
 }
 
 }  // namespace
