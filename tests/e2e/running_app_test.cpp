@@ -27,6 +27,7 @@ struct RunningApp : ::testing::Test {
             << "a copy of the app from elsewhere is still running";
         local = test::fresh_directory(name);
         install_dir = local + L"\\Programs\\Pelko";
+        test::create_directories(local + L"\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
     }
     void TearDown() override { end_app(install_dir); }
 

@@ -49,6 +49,14 @@ std::wstring fresh_directory(std::wstring_view name) {
     return dir;
 }
 
+void create_directories(const std::wstring& path) {
+    for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos;
+         at = path.find(L'\\', at + 1)) {
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    }
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
 std::string read_file(const std::wstring& path) {
     const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
                                  FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -13,6 +13,8 @@ std::wstring build_path(std::string_view relative = {});
 std::wstring setup_exe();
 // A fresh, empty directory for one test under the build's scratch folder.
 std::wstring fresh_directory(std::wstring_view name);
+// Creates a directory and its missing parents.
+void create_directories(const std::wstring& path);
 // Reads a whole file; empty when it cannot be read.
 std::string read_file(const std::wstring& path);
 bool file_exists(const std::wstring& path);
