@@ -1,5 +1,7 @@
 // The demo guard: without arguments it starts pelko.exe from its own folder and ends when that
 // ends (or when the quit event is signalled). Any argument (such as --uninstall) ends it at once.
+// When PELKO_DEMO_START_LOG names a file, it first appends two lines to it: its command line and
+// its current directory, so a test can see how the installer started it.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -17,9 +19,31 @@ std::wstring own_folder() {
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
 }
 
+void record_start(const wchar_t* log_path) {
+    wchar_t directory[32768];
+    const DWORD length = GetCurrentDirectoryW(32768, directory);
+    const std::wstring text = std::wstring(GetCommandLineW()) + L"\n" +
+                              std::wstring(directory, length < 32768 ? length : 0) + L"\n";
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                          nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes,
+                        nullptr, nullptr);
+    const HANDLE file = CreateFileW(log_path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    wchar_t log_path[32768];
+    const DWORD log_length = GetEnvironmentVariableW(L"PELKO_DEMO_START_LOG", log_path, 32768);
+    if (log_length > 0 && log_length < 32768) record_start(log_path);
+
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (arguments != nullptr) LocalFree(arguments);

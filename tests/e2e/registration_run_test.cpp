@@ -1,0 +1,176 @@
+// What a first install registers, through the built exe: the nine uninstall values, the Start
+// Menu shortcut, and the start of the guard with its exact command line and directory.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "launch.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
+
+struct RegistryValue {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+
+std::optional<RegistryValue> read_value(const wchar_t* name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
+                     &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    RegistryValue value{type, std::vector<BYTE>(size)};
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type,
+                     value.data.data(), &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.data.resize(size);
+    return value;
+}
+
+// A REG_SZ value as it should be stored: UTF-16LE with its terminating NUL counted.
+RegistryValue text_value(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return RegistryValue{REG_SZ, std::vector<BYTE>(bytes, bytes + 2 * (text.size() + 1))};
+}
+
+RegistryValue dword_value(DWORD value) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(&value);
+    return RegistryValue{REG_DWORD, std::vector<BYTE>(bytes, bytes + 4)};
+}
+
+void expect_value(const wchar_t* name, const RegistryValue& expected) {
+    const std::optional<RegistryValue> actual = read_value(name);
+    ASSERT_TRUE(actual.has_value()) << test::narrow(name);
+    EXPECT_EQ(actual->type, expected.type) << test::narrow(name);
+    EXPECT_EQ(actual->data, expected.data) << test::narrow(name);
+}
+
+struct Shortcut {
+    std::wstring target, working_directory, icon, description;
+    int icon_index = -1;
+};
+
+std::optional<Shortcut> read_shortcut(const std::wstring& path) {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::optional<Shortcut> result;
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+                wchar_t buffer[1024];
+                Shortcut s;
+                if (SUCCEEDED(link->GetPath(buffer, 1024, nullptr, SLGP_RAWPATH))) s.target = buffer;
+                if (SUCCEEDED(link->GetWorkingDirectory(buffer, 1024))) s.working_directory = buffer;
+                if (SUCCEEDED(link->GetIconLocation(buffer, 1024, &s.icon_index))) s.icon = buffer;
+                if (SUCCEEDED(link->GetDescription(buffer, 1024))) s.description = buffer;
+                result = s;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return result;
+}
+
+struct RegistrationRun : ::testing::Test {
+    std::wstring local, roaming, programs, install_dir, start_log;
+
+    void SetUp() override {
+        local = test::fresh_directory(L"e2e-registration");
+        roaming = local + L"\\Roaming";
+        programs = roaming + L"\\Microsoft\\Windows\\Start Menu\\Programs";
+        install_dir = local + L"\\Programs\\Pelko";
+        start_log = local + L"\\guard-start.txt";
+        test::create_directories(programs);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    }
+    void TearDown() override { test::end_app(install_dir); }
+
+    std::optional<DWORD> run_setup_exe(const std::wstring& cwd) {
+        test::LaunchSpec launch = test::setup_launch(
+            L"", {{L"LOCALAPPDATA", local}, {L"APPDATA", roaming}, {L"PELKO_DEMO_START_LOG", start_log}});
+        launch.working_directory = cwd;
+        return test::run_program(launch);
+    }
+};
+
+TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
+    // A value the installer does not write stays as it is.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const std::wstring comment = L"kept";
+    RegSetValueExW(key, L"Comments", 0, REG_SZ, reinterpret_cast<const BYTE*>(comment.c_str()),
+                   static_cast<DWORD>(2 * (comment.size() + 1)));
+    RegCloseKey(key);
+
+    const std::wstring cwd = test::fresh_directory(L"e2e-registration-cwd");
+    ASSERT_EQ(run_setup_exe(cwd), 0u);
+
+    const std::wstring guard = install_dir + L"\\pelko-guard.exe";
+    const std::wstring app = install_dir + L"\\pelko.exe";
+    std::uint64_t total = 0;
+    WIN32_FIND_DATAW found;
+    for (const wchar_t* name : {L"pelko.exe", L"pelko-guard.exe", L"pelko-temp.exe",
+                                L"driver\\setup-driver.exe", L"driver\\license.txt"}) {
+        const HANDLE h = FindFirstFileW((install_dir + L"\\" + name).c_str(), &found);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << test::narrow(name);
+        FindClose(h);
+        total += found.nFileSizeLow;
+    }
+    expect_value(L"DisplayName", text_value(L"Pelko"));
+    expect_value(L"DisplayVersion", text_value(L"0.1.1"));
+    expect_value(L"Publisher", text_value(L"Daskove"));
+    expect_value(L"InstallLocation", text_value(install_dir));
+    expect_value(L"DisplayIcon", text_value(app));
+    expect_value(L"UninstallString", text_value(L"\"" + guard + L"\" --uninstall"));
+    expect_value(L"EstimatedSize", dword_value(static_cast<DWORD>(total >> 10)));
+    expect_value(L"NoModify", dword_value(1));
+    expect_value(L"NoRepair", dword_value(1));
+    expect_value(L"Comments", text_value(L"kept"));
+
+    const std::optional<Shortcut> shortcut = read_shortcut(programs + L"\\Pelko.lnk");
+    ASSERT_TRUE(shortcut.has_value());
+    EXPECT_EQ(shortcut->target, guard);
+    EXPECT_EQ(shortcut->working_directory, install_dir);
+    EXPECT_EQ(shortcut->icon, app);
+    EXPECT_EQ(shortcut->icon_index, 0);
+    EXPECT_EQ(shortcut->description, L"Pelko, Windows UI customizer");
+
+    // The guard got its quoted path alone and the installer's working directory.
+    std::string started;
+    for (int i = 0; i < 100 && started.empty(); ++i, Sleep(50)) started = test::read_file(start_log);
+    EXPECT_EQ(started, "\"" + test::narrow(guard) + "\"\n" + test::narrow(cwd) + "\n");
+
+    // Exactly two lines: the start and the success.
+    EXPECT_EQ(test::log_messages(local),
+              (std::vector<std::string>{"setup v0.1.1, update: false",
+                                        "v0.1.1 installed in " + test::narrow(install_dir)}));
+}
+
+TEST_F(RegistrationRun, MissingProgramsFolderIsLoggedAndTheRunSucceeds) {
+    test::remove_tree(programs);
+    ASSERT_EQ(run_setup_exe(local), 0u);
+    const std::vector<std::string> messages = test::log_messages(local);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(messages[1].starts_with("shortcut not written: ")) << messages[1];
+    EXPECT_TRUE(messages[1].ends_with("(0x80070003)")) << messages[1];
+    EXPECT_EQ(messages[2], "v0.1.1 installed in " + test::narrow(install_dir));
+    EXPECT_FALSE(test::file_exists(programs + L"\\Pelko.lnk"));
+}
+
+}  // namespace
+}  // namespace pelko
