@@ -1,6 +1,7 @@
 # The shipped executable: imports from system DLLs only, a stub (the file minus the stored
 # payload) of at most 128 KiB, no time stamp in the PE header and no build path inside.
 # Run as: cmake -DEXE=... -DPAYLOAD=... -DOBJDUMP=... -DPATHS="dir;dir" -P exe_check.cmake
+cmake_policy(SET CMP0057 NEW)
 set(system_dlls kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll shell32.dll
     msvcrt.dll ntdll.dll gdi32.dll version.dll shlwapi.dll)
 set(max_stub 131072)
