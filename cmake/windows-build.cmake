@@ -1,5 +1,7 @@
 # Settings shared by every Windows target: static runtime, small code.
 add_compile_options(-Os -ffunction-sections -fdata-sections)
+# No build paths in what is built: the same sources give the same bytes wherever they lie.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 # The shipped executable: optimised for size, unused sections dropped, stripped, no time stamp.

@@ -5,7 +5,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace pelko {
 
@@ -16,20 +15,20 @@ class PayloadEntry {
 public:
     PayloadEntry() = default;
     // The entry views `length` bytes of `storage` from `offset`; the range lies inside it.
-    PayloadEntry(std::string name, std::shared_ptr<const std::vector<std::byte>> storage,
-                 std::size_t offset, std::size_t length)
+    PayloadEntry(std::string name, std::shared_ptr<const std::byte[]> storage, std::size_t offset,
+                 std::size_t length)
         : name_(std::move(name)), storage_(std::move(storage)), offset_(offset), length_(length) {}
 
     const std::string& name() const { return name_; }
     std::span<const std::byte> data() const {
         if (length_ == 0) return {};
-        return std::span<const std::byte>(*storage_).subspan(offset_, length_);
+        return std::span<const std::byte>(storage_.get() + offset_, length_);
     }
     std::uint64_t size() const { return length_; }
 
 private:
     std::string name_;
-    std::shared_ptr<const std::vector<std::byte>> storage_;
+    std::shared_ptr<const std::byte[]> storage_;
     std::size_t offset_ = 0;
     std::size_t length_ = 0;
 };

@@ -13,7 +13,7 @@ namespace pelko {
 // (16-bit LE), name (UTF-8), data length (32-bit LE), data. The whole container is checked
 // before any entry is returned; the first fault ends the reading with "payload cut short",
 // "name" (not UTF-8) or "bad name {name}" (see payload_name.h). The container is only borrowed:
-// the entries' bytes are copied into one buffer that the entries share.
+// each entry gets a copy of its bytes.
 StepResult<std::vector<PayloadEntry>> read_payload(std::span<const std::byte> container);
 
 }  // namespace pelko

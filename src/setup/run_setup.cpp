@@ -3,9 +3,8 @@
 #include "platform/text_format.h"
 
 #include "instances/stop_running_instances.h"
-#include "payload/inflate_payload.h"
 #include "payload/install_payload.h"
-#include "payload/read_payload.h"
+#include "payload/unpack_payload.h"
 #include "platform/path.h"
 #include "registration/shortcut.h"
 #include "registration/start_app.h"
@@ -35,13 +34,11 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
     if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
-    // 5. Inflate and read the whole payload; nothing has changed yet. The container is released
-    // as soon as the entries are read.
+    // 5. Inflate and read the whole payload; nothing has changed yet. Both happen in one pass
+    // (unpack_payload), each file inflated straight into its own buffer.
     std::vector<PayloadEntry> entries;
     {
-        StepResult<std::vector<std::byte>> container = inflate_payload(stored_payload);
-        if (!container) report_failure(os, container.error(), update_mode);
-        StepResult<std::vector<PayloadEntry>> read = read_payload(*container);
+        StepResult<std::vector<PayloadEntry>> read = unpack_payload(stored_payload);
         if (!read) report_failure(os, read.error(), update_mode);
         entries = std::move(*read);
     }

@@ -2,11 +2,14 @@
 // directory, waits for it and exits with its exit code.
 //
 //   pelko-launch [--set NAME=VALUE]... [--unset NAME]... [--cwd DIR] [--cmdline TEXT]
-//                [--timeout SECONDS] PROGRAM
+//                [--timeout SECONDS] [--memory FILE] PROGRAM
 //
-// Without --cmdline the command line is the program path in double quotes.
+// Without --cmdline the command line is the program path in double quotes. With --memory the
+// program's peak working set in bytes (GetProcessMemoryInfo after it ended) is written to FILE.
 #include <windows.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -15,6 +18,7 @@
 int wmain(int argc, wchar_t** argv) {
     pelko::test::LaunchSpec spec;
     DWORD timeout_ms = INFINITE;
+    std::wstring memory_file;
     int i = 1;
     for (; i + 1 < argc; i += 2) {
         const std::wstring option = argv[i];
@@ -29,6 +33,8 @@ int wmain(int argc, wchar_t** argv) {
             spec.working_directory = value;
         } else if (option == L"--cmdline") {
             spec.command_line = value;
+        } else if (option == L"--memory") {
+            memory_file = value;
         } else if (option == L"--timeout") {
             timeout_ms = static_cast<DWORD>(std::stoul(value)) * 1000;
         } else {
@@ -37,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (i != argc - 1) {
         std::fputs("usage: pelko-launch [--set N=V] [--unset N] [--cwd DIR] [--cmdline TEXT] "
-                   "[--timeout S] PROGRAM\n", stderr);
+                   "[--timeout S] [--memory FILE] PROGRAM\n", stderr);
         return 2;
     }
     spec.program = argv[i];
@@ -47,10 +53,38 @@ int wmain(int argc, wchar_t** argv) {
                      GetLastError());
         return 2;
     }
-    const std::optional<DWORD> code = process.wait(timeout_ms);
+    // With --memory the peak is sampled while the program runs (Wine reports nothing for a
+    // process that has ended), and once more after it ended.
+    SIZE_T peak = 0;
+    const auto sample = [&] {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (GetProcessMemoryInfo(process.handle(), &counters, sizeof counters)) {
+            peak = std::max(peak, counters.PeakWorkingSetSize);
+        }
+    };
+    std::optional<DWORD> code;
+    if (memory_file.empty()) {
+        code = process.wait(timeout_ms);
+    } else {
+        const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+        while (!(code = process.wait(5)) && (timeout_ms == INFINITE || GetTickCount64() < deadline)) {
+            sample();
+        }
+        sample();
+    }
     if (!code) {
         std::fputs("pelko-launch: the program did not end in time\n", stderr);
         return 3;
+    }
+    if (!memory_file.empty()) {
+        FILE* out = _wfopen(memory_file.c_str(), L"w");
+        if (out == nullptr) {
+            std::fputs("pelko-launch: cannot write the peak working set\n", stderr);
+            return 2;
+        }
+        std::fprintf(out, "%llu\n", static_cast<unsigned long long>(peak));
+        std::fclose(out);
     }
     return static_cast<int>(*code);
 }

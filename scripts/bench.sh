@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The benchmarks, printed as ratios against baselines measured in the same run:
+#   1. native (build/bench, Release): the payload steps on the reference payload: inflate+read
+#      against a bare zlib inflate, the packed size against zlib level 9, the peak heap of
+#      inflate+read+install against the inflated size;
+#   2. under Wine (build/bench-windows, pelko-setup.exe around the reference payload): the time
+#      from the log's start line to its success line against baseline_install (zlib inflate and
+#      plain WriteFile of the same files), median of RUNS runs, and the installer's peak working
+#      set.
+#
+#   scripts/bench.sh            (RUNS=7 scripts/bench.sh for more runs)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+runs=${RUNS:-5}
+
+echo "== building (build/bench, build/bench-windows)"
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench -j2 --target pelko-pack payload_benchmark >/dev/null
+scripts/reference-payload.sh build/bench/tools/pelko-pack build/reference
+payload=$root/build/reference/payload.bin
+container_size=$(build/bench/tools/pelko-pack list "$payload" | tail -1 |
+                 sed -E 's/.*container ([0-9]+) bytes.*/\1/')
+
+cmake -S . -B build/bench-windows -G Ninja --toolchain cmake/mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD="$payload" >/dev/null
+cmake --build build/bench-windows -j2 --target pelko-setup pelko-launch baseline_install >/dev/null
+
+echo
+echo "== payload steps (native)"
+build/bench/benchmarks/payload_benchmark "$payload" --benchmark_color=false 2>&1 |
+  grep -E '_median|^reference|^time|^size|^memory'
+
+echo
+echo "== end to end under Wine ($runs runs each, alternating)"
+bw=$root/build/bench-windows
+export WINEDEBUG=-all WINEPREFIX=$bw/wineprefix
+wineboot -i >/dev/null 2>&1 || true
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+scratch=$bw/bench-scratch
+installer_ms=() baseline_ms=() peaks=()
+for run in $(seq 0 "$runs"); do  # run 0 warms the caches and is not counted
+  rm -rf "$scratch" && mkdir -p "$scratch/local"
+  wine "$bw/tests/pelko-launch.exe" --set "LOCALAPPDATA=$(winpath "$scratch/local")" \
+    --memory "$(winpath "$scratch/peak.txt")" --timeout 120 "$(winpath "$bw/pelko-setup.exe")"
+  log=$scratch/local/Pelko/logs/setup.log
+  start=$(grep -m1 ' setup v' "$log" | cut -d' ' -f1)
+  end=$(grep -m1 ' installed in ' "$log" | cut -d' ' -f1)
+  installer_ms+=($((end - start)))
+  peaks+=($(tr -d '\r' < "$scratch/peak.txt"))
+
+  out=$(wine "$bw/benchmarks/baseline_install.exe" "$container_size" "$(winpath "$scratch/base")" |
+        tr -d '\r')
+  baseline_ms+=($(sed -n 's/^baseline_ms //p' <<<"$out"))
+  # Both wrote the same files.
+  diff -r "$scratch/local/Programs/Pelko" "$scratch/base" >/dev/null ||
+    { echo "the installer and the baseline wrote different files" >&2; exit 1; }
+  if [ "$run" = 0 ]; then installer_ms=() baseline_ms=() peaks=(); continue; fi
+  echo "run $run: installer ${installer_ms[-1]} ms, baseline ${baseline_ms[-1]} ms," \
+       "installer peak working set ${peaks[-1]} bytes"
+done
+wineserver -k >/dev/null 2>&1 || true
+
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+mi=$(median "${installer_ms[@]}") mb=$(median "${baseline_ms[@]}") mp=$(median "${peaks[@]}")
+awk -v i="$mi" -v b="$mb" -v p="$mp" -v c="$container_size" 'BEGIN {
+  printf "time   installer start-to-success / baseline: %.3f  (median %s ms / %.1f ms; goal <= 1.3)\n", i / b, i, b
+  printf "memory installer peak working set: %d bytes = %.2f x the inflated size (%d bytes)\n", p, p / c, c
+}'

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "payload/payload_entry.h"
+#include "payload/payload_name.h"
+#include "platform/os_string.h"
+#include "platform/text_format.h"
+#include "setup/setup_failure.h"
+
+namespace pelko {
+
+// A container read front to back, from memory or straight out of the decoder.
+// `read(out)` fills `out` from the current position and returns how many bytes it gave; fewer
+// than asked only where the container ends. `read_data(length)` gives the next `length` bytes
+// in a buffer of their own (null for 0), or nothing, having read nothing, when fewer are left.
+template <class Source>
+concept ContainerSource = requires(Source& s, std::span<std::byte> out, std::uint64_t length) {
+    { s.read(out) } -> std::same_as<std::size_t>;
+    { s.read_data(length) } -> std::same_as<std::optional<std::shared_ptr<const std::byte[]>>>;
+};
+
+// Splits a container into its entries, in container order, with the checks of read_payload
+// (see read_payload.h) made in their fixed order; the first fault ends the reading and no entry
+// is returned.
+template <ContainerSource Source>
+StepResult<std::vector<PayloadEntry>> read_container(Source& source) {
+    constexpr std::string_view kCutShort = "payload cut short";
+    const auto little_endian = [](std::span<const std::byte> bytes) {
+        std::uint64_t value = 0;
+        for (std::size_t i = bytes.size(); i-- > 0;) {
+            value = (value << 8) | static_cast<std::uint8_t>(bytes[i]);
+        }
+        return value;
+    };
+
+    std::vector<PayloadEntry> entries;
+    for (;;) {
+        std::array<std::byte, 2> name_length;
+        const std::size_t got = source.read(name_length);
+        if (got == 0) return entries;
+        if (got < name_length.size()) return fail(std::string(kCutShort));
+
+        std::string name(little_endian(name_length), '\0');
+        if (source.read(std::as_writable_bytes(std::span(name))) < name.size()) {
+            return fail(std::string(kCutShort));
+        }
+        if (!is_valid_utf8(name)) return fail("name");
+
+        std::array<std::byte, 4> data_length;
+        if (source.read(data_length) < data_length.size()) return fail(std::string(kCutShort));
+        const std::uint64_t length = little_endian(data_length);
+        if (!is_acceptable_payload_name(name)) return fail(format_text("bad name {}", name));
+
+        std::optional<std::shared_ptr<const std::byte[]>> data = source.read_data(length);
+        if (!data) return fail(std::string(kCutShort));
+        entries.emplace_back(std::move(name), std::move(*data), 0, static_cast<std::size_t>(length));
+    }
+}
+
+}  // namespace pelko

@@ -1,0 +1,133 @@
+#include "payload/unpack_payload.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "payload/container_reader.h"
+#include "payload/decompress_error.h"
+#include "payload/raw_inflater.h"
+
+namespace pelko {
+namespace {
+
+constexpr std::uint64_t kMaxChunk = UINT_MAX;  // zlib counts in 32-bit units
+// DEFLATE produces at most 258 bytes from 2 bits; a length past this bound, counted from the
+// input left, cannot be there (with room for a match cut by the end of an output range).
+constexpr std::uint64_t kMaxExpansion = 1032;
+constexpr std::uint64_t kExpansionSlack = 65536;
+
+// The container as the decoder produces it. It keeps what inflate_payload's buffer would show:
+// that buffer's size (twice the stored length, doubled each time it fills) and its first bytes.
+class StreamSource {
+public:
+    explicit StreamSource(std::span<const std::byte> stored)
+        : stored_(stored), buffer_size_(2 * static_cast<std::uint64_t>(stored.size())) {
+        // Nothing stored: the input ends before any block.
+        if (stored.empty()) stop(DecompressStatus::failed_cannot_make_progress);
+        else if (!inflater_.ok()) stop(DecompressStatus::failed);
+    }
+
+    std::size_t read(std::span<std::byte> out) {
+        std::size_t got = 0;
+        while (got < out.size() && state_ == State::running) got += step(out.subspan(got));
+        return got;
+    }
+
+    std::optional<std::shared_ptr<const std::byte[]>> read_data(std::uint64_t length) {
+        if (length == 0) return std::shared_ptr<const std::byte[]>();
+        if (state_ != State::running) return std::nullopt;
+        const std::uint64_t in_left = stored_.size() - consumed_;
+        if (length > kMaxExpansion * (in_left + 1) + kExpansionSlack) return std::nullopt;
+        std::shared_ptr<std::byte[]> data(new std::byte[length]);
+        if (read(std::span(data.get(), static_cast<std::size_t>(length))) < length) {
+            return std::nullopt;
+        }
+        return data;
+    }
+
+    // Inflates the rest of the stream without keeping it, to learn whether it is sound.
+    void drain() {
+        std::vector<std::byte> scratch(std::size_t{1} << 16);
+        while (state_ == State::running) step(scratch);
+    }
+
+    bool failed() const { return state_ == State::failed; }
+    std::string failure_text() const {
+        const std::size_t shown = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buffer_size_, first_.size()));
+        return decompress_error_text(status_, std::span(first_).first(shown), buffer_size_);
+    }
+
+private:
+    enum class State { running, ended, failed };
+
+    void stop(DecompressStatus status) {
+        state_ = State::failed;
+        status_ = status;
+    }
+
+    // One decoder call into `out`, never past the end of inflate_payload's buffer as it would
+    // stand, so that the buffer's growth (and the decoder's view of it) follows that function.
+    std::size_t step(std::span<std::byte> out) {
+        if (produced_ == buffer_size_) buffer_size_ *= 2;
+        z_stream& z = inflater_.stream();
+        const uInt in_chunk =
+            static_cast<uInt>(std::min<std::uint64_t>(stored_.size() - consumed_, kMaxChunk));
+        const uInt out_chunk = static_cast<uInt>(
+            std::min({static_cast<std::uint64_t>(out.size()), buffer_size_ - produced_, kMaxChunk}));
+        // zlib does not write through next_in.
+        z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(stored_.data() + consumed_));
+        z.avail_in = in_chunk;
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = out_chunk;
+
+        const int status = inflate(&z, Z_NO_FLUSH);
+        const std::size_t made = out_chunk - z.avail_out;
+        if (produced_ < first_.size()) {
+            const std::size_t kept =
+                std::min(made, static_cast<std::size_t>(first_.size() - produced_));
+            std::memcpy(first_.data() + produced_, out.data(), kept);
+        }
+        consumed_ += in_chunk - z.avail_in;
+        produced_ += made;
+
+        if (status == Z_STREAM_END) {
+            state_ = State::ended;
+        } else if (status == Z_BUF_ERROR) {
+            // No progress: unless the buffer is full (it grows on the next call), the input ran
+            // out before the final block.
+            if (produced_ != buffer_size_ && consumed_ == stored_.size()) {
+                stop(DecompressStatus::failed_cannot_make_progress);
+            }
+        } else if (status != Z_OK) {
+            stop(DecompressStatus::failed);
+        }
+        return made;
+    }
+
+    std::span<const std::byte> stored_;
+    RawInflater inflater_;
+    State state_ = State::running;
+    DecompressStatus status_ = DecompressStatus::failed;
+    std::uint64_t consumed_ = 0;
+    std::uint64_t produced_ = 0;
+    std::uint64_t buffer_size_;
+    std::array<std::byte, 64> first_{};
+};
+
+}  // namespace
+
+StepResult<std::vector<PayloadEntry>> unpack_payload(std::span<const std::byte> stored) {
+    StreamSource source(stored);
+    StepResult<std::vector<PayloadEntry>> entries = read_container(source);
+    if (!entries) source.drain();  // the stream's own fault, if any, is the one to report
+    if (source.failed()) return fail(source.failure_text());
+    return entries;
+}
+
+}  // namespace pelko

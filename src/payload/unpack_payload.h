@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "payload/payload_entry.h"
+#include "setup/setup_failure.h"
+
+namespace pelko {
+
+// inflate_payload and read_payload in one pass: each entry's bytes are inflated straight into a
+// buffer of their exact size, so the whole container never exists in memory at once. The result,
+// and the failure text, are those of read_payload(inflate_payload(stored)): a fault of the
+// stream wins over a fault of the container (the rest of the stream is still inflated, into a
+// small scratch buffer, to find it), and a decoder failure shows the buffer that inflate_payload
+// would have held at that point.
+StepResult<std::vector<PayloadEntry>> unpack_payload(std::span<const std::byte> stored);
+
+}  // namespace pelko

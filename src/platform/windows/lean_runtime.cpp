@@ -1,0 +1,61 @@
+// The installer's code is built without exceptions: every failure is a value, and what cannot
+// be handled (out of memory, a broken invariant of the standard library) ends the process. The
+// C++ runtime would still pull in its exception machinery through two doors: the functions that
+// the library's headers call to throw (std::__throw_length_error and kin), which link every
+// exception class and a copy-on-write string, and the global operator new, which throws
+// std::bad_alloc. Both are defined here to end the process instead, as an uncaught exception
+// would, so that the executable carries no unwinder state, exception allocator or thread
+// library for them.
+#include <bits/functexcept.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace std {
+
+void __throw_bad_exception() { std::abort(); }
+void __throw_bad_alloc() { std::abort(); }
+void __throw_bad_array_new_length() { std::abort(); }
+void __throw_bad_cast() { std::abort(); }
+void __throw_bad_typeid() { std::abort(); }
+void __throw_logic_error(const char*) { std::abort(); }
+void __throw_domain_error(const char*) { std::abort(); }
+void __throw_invalid_argument(const char*) { std::abort(); }
+void __throw_length_error(const char*) { std::abort(); }
+void __throw_out_of_range(const char*) { std::abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
+void __throw_runtime_error(const char*) { std::abort(); }
+void __throw_range_error(const char*) { std::abort(); }
+void __throw_overflow_error(const char*) { std::abort(); }
+void __throw_underflow_error(const char*) { std::abort(); }
+void __throw_ios_failure(const char*) { std::abort(); }
+void __throw_ios_failure(const char*, int) { std::abort(); }
+void __throw_system_error(int) { std::abort(); }
+void __throw_future_error(int) { std::abort(); }
+void __throw_bad_function_call() { std::abort(); }
+
+}  // namespace std
+
+namespace {
+
+void* allocate(std::size_t size) {
+    // A zero-size request still gets a distinct pointer.
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block == nullptr) std::abort();
+    return block;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }

@@ -1,0 +1,61 @@
+# Signing: a build given a PKCS#12 file and its password signs pelko-setup.exe; the signature
+# verifies against the (throwaway, self-signed) certificate, and the signed executable still
+# installs its payload under Wine, every file with the right bytes.
+# Run as: cmake -DSOURCE=... -DWORK=... -DPAYLOAD=... -DTOOLCHAIN=... -DPACKER=...
+#               -DWINE_RUN=... -DLAUNCHER=... -P signing_test.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+function(run what)
+  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
+  if(NOT code EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${code}):\n${out}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+function(wine_path unix_path result)
+  string(REPLACE "/" "\\" windows "${unix_path}")
+  set(${result} "Z:${windows}" PARENT_SCOPE)
+endfunction()
+
+# A throwaway code-signing certificate.
+run("openssl req" openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Pelko test signer"
+    -addext "extendedKeyUsage=codeSigning" -keyout ${WORK}/key.pem -out ${WORK}/cert.pem)
+run("openssl pkcs12" openssl pkcs12 -export -inkey ${WORK}/key.pem -in ${WORK}/cert.pem
+    -out ${WORK}/signer.p12 -passout pass:pelko-test)
+
+set(build ${WORK}/build)
+run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
+    -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD}
+    -DPELKO_SIGN_PKCS12=${WORK}/signer.p12 -DPELKO_SIGN_PASSWORD=pelko-test)
+run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
+set(exe ${build}/pelko-setup.exe)
+
+run("osslsigncode verify" osslsigncode verify -CAfile ${WORK}/cert.pem -in ${exe})
+if(NOT out MATCHES "Signature verification: ok")
+  message(FATAL_ERROR "the signature does not verify:\n${out}")
+endif()
+
+# The packer finds the payload in the signed file, and the installer installs it.
+run("pelko-pack extract" ${PACKER} extract ${exe} ${WORK}/expected)
+wine_path(${WORK}/local local)
+wine_path(${exe} windows_exe)
+run("the signed installer" ${WINE_RUN} ${LAUNCHER} --set "LOCALAPPDATA=${local}" --timeout 120
+    ${windows_exe})
+file(GLOB_RECURSE expected RELATIVE ${WORK}/expected ${WORK}/expected/*)
+list(LENGTH expected count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no files in the payload")
+endif()
+foreach(name ${expected})
+  set(installed ${WORK}/local/Programs/Pelko/${name})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/expected/${name} ${installed}
+                  RESULT_VARIABLE differs)
+  if(NOT differs EQUAL 0)
+    message(FATAL_ERROR "${name}: installed with other bytes than the payload holds (or missing)")
+  endif()
+endforeach()
+file(SIZE ${exe} size)
+message(STATUS "signed pelko-setup.exe (${size} bytes) verifies and installs its ${count} files")
+file(REMOVE_RECURSE ${WORK})
