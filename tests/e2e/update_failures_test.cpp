@@ -1,0 +1,191 @@
+// Update mode under the failure paths a run can reach: the run never shows a window, exits with
+// 1 and leaves "failed: {reason}" as its last log line. The built installer for what its own
+// payload reaches (a file where the install directory should be, a staging file or a target that
+// cannot be written); this program itself, running the same run on the real platform with a
+// payload of its own, for what the demo payload cannot reach (no guard to start, a bad name).
+// (No LOCALAPPDATA and a running app are covered by setup_run_test and running_app_test.)
+//
+// The child: this program with "--setup-child KIND --update".
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "launch.h"
+#include "os_error_texts.h"
+#include "payload_builder.h"
+#include "platform/windows/windows_platform.h"
+#include "setup/run_setup.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+// The payloads of the child runs.
+std::vector<std::byte> child_payload(const std::wstring& kind) {
+    testing::ContainerBuilder container;
+    if (kind == L"no-guard") {
+        container.entry("pelko.exe", "the app, without its guard");
+    } else if (kind == L"bad-name") {
+        container.entry("pelko.exe", "app").entry("../pelko-guard.exe", "outside");
+    }
+    return testing::raw_deflate(container.bytes);
+}
+
+int child_main(const std::wstring& kind) {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const std::vector<std::byte> payload = child_payload(kind);
+    win::WindowsPlatform platform;
+    return run_setup(platform, payload);
+}
+
+std::string os_error(DWORD code) { return test::os_error_text_of(code); }
+
+// True when the process shows a window before it ends (or before the time is up).
+bool window_before_exit(test::Process& process, DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    while (GetTickCount64() < deadline) {
+        if (test::shows_window(process.id(), 0)) return true;  // one look, then 50 ms
+        if (process.wait(0)) return false;
+    }
+    return false;
+}
+
+struct UpdateFailure : ::testing::Test {
+    std::wstring local;
+    std::wstring install_dir;
+
+    void fresh(const wchar_t* name) {
+        ASSERT_TRUE(test::running(L"pelko.exe").empty() && test::running(L"pelko-guard.exe").empty())
+            << "a copy of the app from elsewhere is still running";
+        local = test::fresh_directory(name);
+        install_dir = local + L"\\Programs\\Pelko";
+    }
+    void TearDown() override {
+        if (!install_dir.empty()) test::end_app(install_dir);
+    }
+
+    // Runs the launch in update mode: no window, exit code 1, the run's lines end with the
+    // failure. Returns the run's log messages.
+    std::vector<std::string> expect_silent_failure(const test::LaunchSpec& launch,
+                                                   DWORD timeout_ms = 30000) {
+        test::Process setup = test::start_program(launch);
+        EXPECT_TRUE(setup.valid());
+        if (!setup.valid()) return {};
+        EXPECT_FALSE(window_before_exit(setup, timeout_ms)) << "update mode never shows a window";
+        EXPECT_EQ(setup.wait(5000), 1u);
+        return test::log_messages(local);
+    }
+
+    test::LaunchSpec setup_exe() const {
+        return test::setup_launch(L" --update", {{L"LOCALAPPDATA", local}, {L"APPDATA", std::nullopt}});
+    }
+
+    test::LaunchSpec child(const wchar_t* kind) const {
+        test::LaunchSpec spec;
+        std::wstring self(32768, L'\0');
+        self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+        spec.program = self;
+        spec.command_line = L"\"" + self + L"\" --setup-child " + kind + L" --update";
+        spec.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", std::nullopt}};
+        return spec;
+    }
+};
+
+TEST_F(UpdateFailure, FileWhereTheInstallDirectoryShouldBe) {
+    fresh(L"e2e-update-dir-is-file");
+    test::create_directories(local + L"\\Programs");
+    ASSERT_TRUE(test::write_file(install_dir, "a file"));
+    EXPECT_EQ(expect_silent_failure(setup_exe()),
+              (std::vector<std::string>{"setup v0.1.1, update: true",
+                                        "failed: " + os_error(ERROR_ALREADY_EXISTS)}));
+    EXPECT_EQ(test::read_file(install_dir), "a file");
+}
+
+TEST_F(UpdateFailure, DirectoryWhereTheStagingFileShouldBe) {
+    fresh(L"e2e-update-staging-dir");
+    test::create_directories(install_dir + L"\\pelko.new");
+    const std::vector<std::string> log = expect_silent_failure(setup_exe());
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "setup v0.1.1, update: true");
+    EXPECT_EQ(log[1], "failed: " + test::narrow(install_dir) + "\\pelko.new: " +
+                          os_error(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(test::file_exists(install_dir + L"\\pelko.exe"));
+}
+
+TEST_F(UpdateFailure, TargetHeldOpenByAnotherProgram) {
+    fresh(L"e2e-update-target-held");
+    test::create_directories(install_dir);
+    const std::wstring target = install_dir + L"\\pelko.exe";
+    ASSERT_TRUE(test::write_file(target, "older app"));
+    const HANDLE held =
+        CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    const ULONGLONG start = GetTickCount64();
+    const std::vector<std::string> log = expect_silent_failure(setup_exe());
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    CloseHandle(held);
+    EXPECT_GE(elapsed, 5000u) << "20 attempts with a pause of 250 ms each";
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "setup v0.1.1, update: true");
+    const std::string prefix = "failed: " + test::narrow(target) + ": ";
+    EXPECT_EQ(log[1].substr(0, prefix.size()), prefix) << log[1];
+    EXPECT_TRUE(log[1] == prefix + os_error(ERROR_SHARING_VIOLATION) ||
+                log[1] == prefix + os_error(ERROR_ACCESS_DENIED))
+        << log[1];
+    EXPECT_EQ(test::read_file(target), "older app");
+    EXPECT_FALSE(test::file_exists(install_dir + L"\\pelko.new")) << "the staging file is deleted";
+}
+
+TEST_F(UpdateFailure, DirectoryWhereATargetFileShouldBe) {
+    fresh(L"e2e-update-target-dir");
+    test::create_directories(install_dir + L"\\driver\\license.txt\\inside");
+    const std::vector<std::string> log = expect_silent_failure(setup_exe());
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "setup v0.1.1, update: true");
+    const std::string prefix = "failed: " + test::narrow(install_dir) + "\\driver/license.txt: ";
+    EXPECT_EQ(log[1].substr(0, prefix.size()), prefix) << log[1];
+    EXPECT_TRUE(log[1].ends_with(")")) << log[1];
+    EXPECT_TRUE(test::file_exists(install_dir + L"\\driver\\license.txt\\inside"));
+    EXPECT_FALSE(test::file_exists(install_dir + L"\\driver\\license.new"));
+    // The entries before it are installed, and no app was started.
+    EXPECT_TRUE(test::file_exists(install_dir + L"\\driver\\setup-driver.exe"));
+    EXPECT_TRUE(test::running(L"pelko-guard.exe").empty());
+}
+
+TEST_F(UpdateFailure, AppThatCannotBeStarted) {
+    fresh(L"e2e-update-no-guard");
+    const std::vector<std::string> log = expect_silent_failure(child(L"no-guard"));
+    const std::string install_text = test::narrow(install_dir);
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "setup v0.1.1, update: true", "v0.1.1 installed in " + install_text,
+                       "failed: Pelko not started: " + os_error(ERROR_FILE_NOT_FOUND)}));
+    EXPECT_EQ(test::read_file(install_dir + L"\\pelko.exe"), "the app, without its guard");
+}
+
+TEST_F(UpdateFailure, PayloadNameOutsideTheInstallDirectory) {
+    fresh(L"e2e-update-bad-name");
+    EXPECT_EQ(expect_silent_failure(child(L"bad-name")),
+              (std::vector<std::string>{"setup v0.1.1, update: true",
+                                        "failed: bad name ../pelko-guard.exe"}));
+    EXPECT_FALSE(test::file_exists(install_dir));
+    EXPECT_FALSE(test::file_exists(local + L"\\Programs\\pelko-guard.exe"));
+}
+
+}  // namespace
+}  // namespace pelko
+
+int main(int argc, char** argv) {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments && count >= 3 && std::wstring(arguments[1]) == L"--setup-child") {
+        const std::wstring kind = arguments[2];
+        LocalFree(arguments);
+        return pelko::child_main(kind);
+    }
+    if (arguments) LocalFree(arguments);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
