@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -78,10 +80,9 @@ const Files& new_version() {
 std::vector<PayloadEntry> entries_of(const Files& files) {
     std::vector<PayloadEntry> entries;
     for (const auto& [name, data] : files) {
-        auto storage = std::make_shared<std::vector<std::byte>>(
-            reinterpret_cast<const std::byte*>(data.data()),
-            reinterpret_cast<const std::byte*>(data.data()) + data.size());
-        entries.emplace_back(name, storage, 0, data.size());
+        std::shared_ptr<std::byte[]> storage(new std::byte[data.size() + 1]);
+        std::memcpy(storage.get(), data.data(), data.size());
+        entries.emplace_back(name, std::move(storage), 0, data.size());
     }
     return entries;
 }
