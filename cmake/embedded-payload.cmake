@@ -1,7 +1,9 @@
 # The payload of pelko-setup.exe: PELKO_PAYLOAD when set, else the demo app packed from
 # payload/manifest.txt by a host build of pelko-pack. Sets PELKO_PAYLOAD_FILE and
 # PELKO_PAYLOAD_ASM (the assembly file that places it in the read-only section ".payload",
-# preceded by its CRC-32 as 4 bytes little-endian, which the host pelko-pack computes).
+# preceded by its CRC-32, which the host pelko-pack computes, and its length: two 32-bit
+# little-endian words, so that tools find the exact range in the section, which the linker may
+# pad).
 include(ExternalProject)
 
 # The packer runs on the build machine: a separate native build of tools/, without the cross
@@ -52,13 +54,15 @@ pelko_asm_string(payload_for_asm "${PELKO_PAYLOAD_FILE}")
 pelko_asm_string(crc_for_asm "${PELKO_PAYLOAD_CRC_FILE}")
 set(PELKO_PAYLOAD_ASM ${CMAKE_CURRENT_BINARY_DIR}/embedded_payload_data.S)
 file(CONFIGURE OUTPUT ${PELKO_PAYLOAD_ASM} CONTENT [[
-/* Generated: the payload as one read-only byte range in its own section, after its CRC-32. */
+/* Generated: the payload as one read-only byte range in its own section, after its CRC-32 and
+   its length. */
     .section .payload,"dr"
     .globl pelko_payload_crc32
     .globl pelko_payload_begin
     .globl pelko_payload_end
 pelko_payload_crc32:
     .incbin "@crc_for_asm@"
+    .long pelko_payload_end - pelko_payload_begin
 pelko_payload_begin:
     .incbin "@payload_for_asm@"
 pelko_payload_end:

@@ -50,9 +50,13 @@ std::expected<SectionPlace, std::string> payload_section_of_exe(std::span<const 
 std::expected<ExePayload, std::string> payload_of_exe(std::span<const std::byte> file) {
     const auto place = payload_section_of_exe(file);
     if (!place) return std::unexpected(place.error());
-    if (place->size < 4) return std::unexpected(std::string("payload section without its CRC-32"));
     const auto section = file.subspan(place->file_offset, place->size);
-    return ExePayload{section.subspan(4), static_cast<std::uint32_t>(le(section, 0, 4))};
+    if (section.size() < 8) return std::unexpected(std::string("payload section cut short"));
+    const std::uint64_t length = le(section, 4, 4);
+    if (length > section.size() - 8) {
+        return std::unexpected(std::string("payload runs past its section's end"));
+    }
+    return ExePayload{section.subspan(8, length), static_cast<std::uint32_t>(le(section, 0, 4))};
 }
 
 }  // namespace pelko::packer

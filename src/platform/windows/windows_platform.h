@@ -6,7 +6,7 @@ namespace pelko::win {
 
 // The platform on the real Win32 API. Each operation converts its strings at the call and
 // closes what it opens before returning.
-class WindowsPlatform final : public Platform {
+class WindowsPlatform : public Platform {
 public:
     std::u16string command_line() override;
     OsString module_file_name() override;
