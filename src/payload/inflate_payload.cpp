@@ -8,6 +8,7 @@
 
 #include "payload/decompress_error.h"
 #include "payload/raw_inflater.h"
+#include "platform/text_format.h"
 
 namespace pelko {
 namespace {
@@ -18,7 +19,17 @@ constexpr std::uint64_t kMaxChunk = UINT_MAX;
 }  // namespace
 
 StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored) {
-    std::vector<std::byte> output(2 * stored.size());
+    return inflate_payload(stored, std::nullopt);
+}
+
+StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored,
+                                                   std::optional<std::uint64_t> limit) {
+    // With a limit the buffer never grows past limit + 1 bytes: producing that extra byte is
+    // what tells a stream over the limit from one that ends exactly at it.
+    const auto capped = [&](std::uint64_t size) {
+        return limit && *limit < size && size - *limit > 1 ? *limit + 1 : size;
+    };
+    std::vector<std::byte> output(capped(2 * stored.size()));
     std::uint64_t consumed = 0;  // input bytes handed to zlib and used
     std::uint64_t produced = 0;  // output bytes written
 
@@ -35,8 +46,11 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
 
     for (;;) {
         if (produced == output.size()) {
+            if (limit && produced > *limit) {
+                return fail(format_text("payload inflates to more than {} bytes", *limit));
+            }
             // The buffer is full and the stream goes on: double it.
-            output.resize(2 * output.size());
+            output.resize(capped(2 * output.size()));
         }
         const std::uint64_t in_left = stored.size() - consumed;
         const std::uint64_t out_left = output.size() - produced;
@@ -53,6 +67,9 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
         produced += out_chunk - z.avail_out;
 
         if (status == Z_STREAM_END) {
+            if (limit && produced > *limit) {
+                return fail(format_text("payload inflates to more than {} bytes", *limit));
+            }
             output.resize(produced);
             return output;
         }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -13,5 +15,11 @@ namespace pelko {
 // result is cut to the bytes produced. Bytes after the end of the stream are ignored. Invalid
 // data or a stream that ends early fails with decompress_error_text of the buffer as it stood.
 StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored);
+
+// The same with an upper bound on the inflated size, for callers that inflate untrusted
+// streams: a stream that would produce more than `limit` bytes fails with "payload inflates to
+// more than {limit} bytes". No limit (nothing) behaves exactly as above.
+StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored,
+                                                   std::optional<std::uint64_t> limit);
 
 }  // namespace pelko

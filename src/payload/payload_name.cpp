@@ -22,6 +22,38 @@ bool is_server_share(std::string_view name) {
     return i < name.size() && !is_separator(name[i]);
 }
 
+// Windows maps these names, in any letter case, with any extension and with trailing spaces
+// before it, to devices: "CON", "nul.txt" and "Aux .log" open a device, not a file.
+bool is_device_name(std::string_view component) {
+    std::string_view base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    std::string upper(base);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" ||
+        upper == "CONIN$" || upper == "CONOUT$") {
+        return true;
+    }
+    if (!upper.starts_with("COM") && !upper.starts_with("LPT")) return false;
+    const std::string_view number = std::string_view(upper).substr(3);
+    // A digit, or the superscripts one, two and three (U+00B9, U+00B2, U+00B3 in UTF-8).
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
+           number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+bool has_device_component(std::string_view name) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find_first_of("\\/", start);
+        if (is_device_name(name.substr(start, end == std::string_view::npos ? end : end - start))) {
+            return true;
+        }
+        if (end == std::string_view::npos) return false;
+        start = end + 1;
+    }
+}
+
 }  // namespace
 
 bool is_dotdot_or_absolute(std::string_view name) {
@@ -37,6 +69,9 @@ bool is_dotdot_or_absolute(std::string_view name) {
 
 bool is_not_plain_file_path(std::string_view name) {
     if (name.empty() || is_separator(name[0]) || has_drive_prefix(name)) return true;
+    // A colon past a drive letter names an alternate data stream ("a.txt:x") of another file.
+    if (name.find(':') != std::string_view::npos) return true;
+    if (has_device_component(name)) return true;
     const std::size_t cut = name.find_last_of("\\/");
     const std::string_view last = cut == std::string_view::npos ? name : name.substr(cut + 1);
     return last.empty() || last == ".";

@@ -10,7 +10,10 @@ namespace pelko {
 bool is_dotdot_or_absolute(std::string_view name);
 
 // True when the name is not a plain relative file path: empty, beginning with a separator,
-// beginning with a drive letter and colon, or with a last component that is empty or ".".
+// beginning with a drive letter and colon, holding any other colon (an alternate data stream),
+// with a component that Windows takes for a device (CON, PRN, AUX, NUL, COM0-9, LPT0-9, COM or
+// LPT with a superscript 1-3, CONIN$, CONOUT$; any case, any extension, trailing spaces before
+// the extension), or with a last component that is empty or ".".
 bool is_not_plain_file_path(std::string_view name);
 
 // The test every payload name must pass before anything is written: neither of the above.

@@ -4,6 +4,7 @@
 
 #include "instances/stop_running_instances.h"
 #include "payload/install_payload.h"
+#include "payload/payload_checksum.h"
 #include "payload/unpack_payload.h"
 #include "platform/path.h"
 #include "registration/shortcut.h"
@@ -16,7 +17,8 @@
 #include "setup/setup_log.h"
 
 namespace pelko {
-int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
+int run_setup(Platform& os, std::span<const std::byte> stored_payload,
+              std::optional<std::uint32_t> stored_crc32) {
     // 1. Command line.
     const bool update_mode = is_update_mode(read_arguments(os));
 
@@ -34,10 +36,17 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload) {
     if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
-    // 5. Inflate and read the whole payload; nothing has changed yet. Both happen in one pass
-    // (unpack_payload), each file inflated straight into its own buffer.
+    // 5. Check, inflate and read the whole payload; nothing has changed yet. Inflating and
+    // reading happen in one pass (unpack_payload), each file inflated straight into its own
+    // buffer.
     std::vector<PayloadEntry> entries;
     {
+        if (stored_crc32) {
+            if (const StepResult<void> intact = check_payload_crc32(stored_payload, *stored_crc32);
+                !intact) {
+                report_failure(os, intact.error(), update_mode);
+            }
+        }
         StepResult<std::vector<PayloadEntry>> read = unpack_payload(stored_payload);
         if (!read) report_failure(os, read.error(), update_mode);
         entries = std::move(*read);

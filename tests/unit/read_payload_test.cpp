@@ -63,8 +63,10 @@ TEST(ReadPayload, NameTable) {
     const Name names[] = {
         // plain relative file paths
         {"pelko.exe", true}, {".hidden", true}, {"dir/file.txt", true}, {"dir\\file.txt", true},
-        {"a.b.c", true}, {"sub/.config", true}, {"x/./y", true}, {"ab:c", true}, {"a:b", false},
-        {std::string("nul\0inside", 10), true}, {"CON", true}, {"trailing.", true},
+        {"a.b.c", true}, {"sub/.config", true}, {"x/./y", true}, {"a:b", false},
+        {std::string("nul\0inside", 10), true}, {"trailing.", true},
+        // alternate streams and device names (see payload_name_test.cpp)
+        {"ab:c", false}, {"CON", false},
         // dot-dot anywhere
         {"../x", false}, {"a/../b", false}, {"a..b", false}, {"name..", false}, {"..", false},
         // absolute forms

@@ -28,7 +28,7 @@ std::expected<void, std::string> check_name(std::string_view name) {
     if (!is_acceptable_payload_name(name)) {
         return std::unexpected("bad name " + shown +
                                " (the installer accepts only plain relative file paths without "
-                               "\"..\")");
+                               "\"..\", alternate streams (\":\") or device names such as CON)");
     }
     return {};
 }

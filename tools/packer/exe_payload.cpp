@@ -20,8 +20,7 @@ bool looks_like_exe(std::span<const std::byte> file) {
     return file.size() >= 2 && file[0] == std::byte{'M'} && file[1] == std::byte{'Z'};
 }
 
-std::expected<std::span<const std::byte>, std::string> payload_of_exe(
-    std::span<const std::byte> file) {
+std::expected<SectionPlace, std::string> payload_section_of_exe(std::span<const std::byte> file) {
     const auto bad = [](const char* why) { return std::unexpected(std::string(why)); };
     if (!looks_like_exe(file) || file.size() < 0x40) return bad("not a Windows executable");
     const std::uint64_t pe = le(file, 0x3C, 4);
@@ -43,9 +42,21 @@ std::expected<std::span<const std::byte>, std::string> payload_of_exe(
         const std::uint64_t size = virtual_size != 0 && virtual_size < raw_size ? virtual_size
                                                                                 : raw_size;
         if (raw_at + size > file.size()) return bad("payload section runs past the file's end");
-        return file.subspan(raw_at, size);
+        return SectionPlace{raw_at, size};
     }
     return bad("the executable has no .payload section");
+}
+
+std::expected<ExePayload, std::string> payload_of_exe(std::span<const std::byte> file) {
+    const auto place = payload_section_of_exe(file);
+    if (!place) return std::unexpected(place.error());
+    const auto section = file.subspan(place->file_offset, place->size);
+    if (section.size() < 8) return std::unexpected(std::string("payload section cut short"));
+    const std::uint64_t length = le(section, 4, 4);
+    if (length > section.size() - 8) {
+        return std::unexpected(std::string("payload runs past its section's end"));
+    }
+    return ExePayload{section.subspan(8, length), static_cast<std::uint32_t>(le(section, 0, 4))};
 }
 
 }  // namespace pelko::packer

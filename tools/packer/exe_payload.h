@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <expected>
 #include <span>
 #include <string>
@@ -13,9 +14,24 @@ inline constexpr char kPayloadSection[] = ".payload";
 // True when the bytes start like a Windows executable ("MZ").
 bool looks_like_exe(std::span<const std::byte> file);
 
-// The payload section's bytes of a Windows executable (its virtual size, so no file padding;
-// bytes after the DEFLATE stream are ignored by inflating). The reason when there is none.
-std::expected<std::span<const std::byte>, std::string> payload_of_exe(
-    std::span<const std::byte> file);
+// What the payload section of pelko-setup.exe holds: the CRC-32 the build recorded and the
+// stored payload's length (each 4 bytes, little-endian), then the stored payload (and whatever
+// padding the linker adds).
+struct ExePayload {
+    std::span<const std::byte> stored;
+    std::uint32_t recorded_crc32 = 0;
+};
+
+// The payload of a Windows executable, by the length recorded in its section. The reason when
+// there is none.
+std::expected<ExePayload, std::string> payload_of_exe(std::span<const std::byte> file);
+
+// The payload section's file offset and size in a Windows executable (its virtual size, so no
+// file padding; the CRC and length included). The reason when there is none.
+struct SectionPlace {
+    std::uint64_t file_offset = 0;
+    std::uint64_t size = 0;
+};
+std::expected<SectionPlace, std::string> payload_section_of_exe(std::span<const std::byte> file);
 
 }  // namespace pelko::packer

@@ -13,6 +13,7 @@
 #include "exe_payload.h"
 #include "manifest.h"
 #include "payload/inflate_payload.h"
+#include "payload/payload_checksum.h"
 #include "payload/read_payload.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +25,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]...\n"
     "       pelko-pack list PAYLOAD_OR_EXE\n"
-    "       pelko-pack extract PAYLOAD_OR_EXE DIR\n";
+    "       pelko-pack extract PAYLOAD_OR_EXE DIR\n"
+    "       pelko-pack checksum PAYLOAD OUTPUT\n";
 
 struct Failure {
     std::string text;
@@ -102,17 +104,30 @@ struct Opened {
     std::vector<std::byte> container;
     std::vector<PayloadEntry> entries;
     std::size_t stored = 0;
+    std::uint32_t crc32 = 0;  // of the stored payload; checked against the recorded one in an exe
+    bool from_exe = false;
 };
 
+// Reads a payload file or the payload of a built installer. An installer's payload must match
+// the CRC-32 recorded beside it, as the installer itself checks before inflating.
 Opened open_payload(const fs::path& input) {
     const std::vector<std::byte> file = read_whole(input, UINT64_MAX);
     std::span<const std::byte> stored(file);
-    if (looks_like_exe(file)) {
-        const auto section = payload_of_exe(file);
-        if (!section) throw Failure{input.string() + ": " + section.error()};
-        stored = *section;
-    }
     Opened opened;
+    if (looks_like_exe(file)) {
+        const auto embedded = payload_of_exe(file);
+        if (!embedded) throw Failure{input.string() + ": " + embedded.error()};
+        stored = embedded->stored;
+        opened.from_exe = true;
+        if (const std::uint32_t computed = payload_crc32(stored);
+            computed != embedded->recorded_crc32) {
+            char text[96];
+            std::snprintf(text, sizeof text, "payload damaged (CRC-32 recorded %08x, computed %08x)",
+                          embedded->recorded_crc32, computed);
+            throw Failure{input.string() + ": " + text};
+        }
+    }
+    opened.crc32 = payload_crc32(stored);
     opened.stored = stored.size();
     auto inflated = inflate_payload(stored);
     if (!inflated) throw Failure{input.string() + ": " + inflated.error().text};
@@ -134,6 +149,19 @@ int list(const fs::path& input) {
     std::printf("%zu entries, %llu bytes of file data, container %zu bytes, stored %zu bytes\n",
                 opened.entries.size(), static_cast<unsigned long long>(total),
                 opened.container.size(), opened.stored);
+    std::printf("CRC-32 %08x%s\n", opened.crc32,
+                opened.from_exe ? " (recorded in the executable, matches)" : "");
+    return 0;
+}
+
+// Writes the CRC-32 of a payload file as 4 bytes, little-endian: what the build places in
+// front of the payload in pelko-setup.exe.
+int checksum(const fs::path& input, const fs::path& output) {
+    const std::vector<std::byte> stored = read_whole(input, UINT64_MAX);
+    const std::uint32_t crc = payload_crc32(stored);
+    std::vector<std::byte> bytes;
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::byte>((crc >> (8 * i)) & 0xFF));
+    write_whole(output, bytes);
     return 0;
 }
 
@@ -171,6 +199,7 @@ int main(int argc, char** argv) {
         }
         if (args.size() == 2 && args[0] == "list") return list(args[1]);
         if (args.size() == 3 && args[0] == "extract") return extract(args[1], args[2]);
+        if (args.size() == 3 && args[0] == "checksum") return checksum(args[1], args[2]);
         std::fputs(kUsage, stderr);
         return 2;
     } catch (const Failure& failure) {

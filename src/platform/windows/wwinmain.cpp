@@ -11,5 +11,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
     pelko::win::WindowsPlatform platform;
-    return pelko::run_setup(platform, pelko::win::embedded_payload());
+    return pelko::run_setup(platform, pelko::win::embedded_payload(),
+                            pelko::win::embedded_payload_crc32());
 }

@@ -1,0 +1,80 @@
+// The built installer checks its stored payload against the CRC-32 recorded beside it before
+// inflating: a copy of pelko-setup.exe with one byte of the payload altered in place ends with
+// "payload damaged", exit code 1 and nothing installed.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "launch.h"
+#include "payload_image.h"
+#include "test_paths.h"
+
+namespace pelko {
+namespace {
+
+test::LaunchSpec run_copy(const std::wstring& exe, const std::wstring& arguments,
+                          const std::wstring& local) {
+    test::LaunchSpec launch;
+    launch.program = exe;
+    launch.command_line = L"\"" + exe + L"\"" + arguments;
+    launch.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};
+    return launch;
+}
+
+struct PayloadIntegrity : ::testing::Test {
+    std::wstring dir = test::fresh_directory(L"e2e-integrity");
+    std::string image = test::read_file(test::setup_exe());
+
+    // A copy of the installer with one payload byte flipped, deep inside the stream.
+    std::wstring damaged_copy() {
+        const auto section = test::find_payload_section(image);
+        EXPECT_TRUE(section.has_value());
+        if (!section) return {};
+        std::string damaged = image;
+        damaged[section->stored_at() + section->size / 2] ^= 0x01;
+        const std::wstring exe = dir + L"\\pelko-setup.exe";
+        EXPECT_TRUE(test::write_file(exe, damaged));
+        return exe;
+    }
+};
+
+TEST_F(PayloadIntegrity, TheBuildRecordsTheCrcOfTheStoredPayload) {
+    const auto section = test::find_payload_section(image);
+    ASSERT_TRUE(section.has_value());
+    const std::string stored = image.substr(section->stored_at(), section->size);
+    EXPECT_EQ(test::le32(image, section->offset), test::crc_of(stored));
+    // The stored payload is the packed payload file, byte for byte.
+    EXPECT_EQ(stored, test::read_file(test::build_path("payload/payload.bin")));
+}
+
+TEST_F(PayloadIntegrity, AlteredPayloadInUpdateModeFailsSilentlyAndInstallsNothing) {
+    const std::wstring exe = damaged_copy();
+    const std::wstring local = dir + L"\\Local";
+    test::create_directories(local);
+    test::Process setup = test::start_program(run_copy(exe, L" --update", local));
+    ASSERT_TRUE(setup.valid());
+    EXPECT_FALSE(test::shows_window(setup.id(), 2000));
+    EXPECT_EQ(setup.wait(60000), 1u);
+    EXPECT_EQ(test::log_messages(local),
+              (std::vector<std::string>{"setup v0.1.1, update: true", "failed: payload damaged"}));
+    EXPECT_FALSE(test::file_exists(local + L"\\Programs"));
+    EXPECT_FALSE(test::file_exists(local + L"\\Roaming"));
+}
+
+TEST_F(PayloadIntegrity, AlteredPayloadShowsTheReason) {
+    const std::wstring exe = damaged_copy();
+    const std::wstring local = dir + L"\\Local";
+    test::create_directories(local);
+    test::Process setup = test::start_program(run_copy(exe, L"", local));
+    ASSERT_TRUE(setup.valid());
+    const auto text = test::take_message_box(setup.id(), L"Pelko Setup", 30000);
+    ASSERT_TRUE(text.has_value()) << "no message box";
+    EXPECT_EQ(test::narrow(*text), "Pelko was not installed.\n\npayload damaged");
+    EXPECT_EQ(setup.wait(30000), 1u);
+    EXPECT_EQ(test::log_messages(local).back(), "failed: payload damaged");
+    EXPECT_FALSE(test::file_exists(local + L"\\Programs"));
+}
+
+}  // namespace
+}  // namespace pelko

@@ -1,0 +1,136 @@
+// The stored payload is checked against the CRC-32 the build recorded before anything is
+// inflated or changed; the size cap of inflate_payload for untrusted streams.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "fake_platform.h"
+#include "payload/inflate_payload.h"
+#include "payload/payload_checksum.h"
+#include "payload_builder.h"
+#include "setup/run_setup.h"
+
+namespace pelko {
+namespace {
+
+using testing::ContainerBuilder;
+using testing::FakePlatform;
+using testing::ProcessExit;
+using testing::raw_deflate;
+
+std::vector<std::byte> bytes_of(std::string_view text) {
+    const auto* p = reinterpret_cast<const std::byte*>(text.data());
+    return {p, p + text.size()};
+}
+
+TEST(PayloadChecksum, IsZlibsCrc32) {
+    // The check value of CRC-32 (ISO-HDLC), as zip and PNG use it.
+    EXPECT_EQ(payload_crc32(bytes_of("123456789")), 0xCBF43926u);
+    EXPECT_EQ(payload_crc32({}), 0u);
+}
+
+TEST(PayloadChecksum, AnyFlippedBitIsDamage) {
+    const auto stored = raw_deflate(ContainerBuilder{}.entry("pelko.exe", "MZ app").bytes);
+    const std::uint32_t recorded = payload_crc32(stored);
+    EXPECT_TRUE(check_payload_crc32(stored, recorded).has_value());
+    for (std::size_t at = 0; at < stored.size(); ++at) {
+        for (int bit = 0; bit < 8; ++bit) {
+            auto damaged = stored;
+            damaged[at] ^= static_cast<std::byte>(1 << bit);
+            const auto checked = check_payload_crc32(damaged, recorded);
+            ASSERT_FALSE(checked.has_value()) << at << ":" << bit;
+            EXPECT_EQ(checked.error().text, "payload damaged");
+        }
+    }
+    // A byte cut off or added counts too.
+    auto shorter = stored;
+    shorter.pop_back();
+    EXPECT_FALSE(check_payload_crc32(shorter, recorded).has_value());
+    auto longer = stored;
+    longer.push_back(std::byte{0});
+    EXPECT_FALSE(check_payload_crc32(longer, recorded).has_value());
+}
+
+struct DamagedRun : ::testing::Test {
+    static constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
+    FakePlatform os;
+    std::vector<std::byte> stored =
+        raw_deflate(ContainerBuilder{}.entry("pelko.exe", "MZ app").entry("pelko-guard.exe", "g").bytes);
+
+    void SetUp() override {
+        os.add_directory(kLocal);
+        os.set_env("LOCALAPPDATA", kLocal);
+    }
+    int run(std::uint32_t recorded) {
+        try {
+            return run_setup(os, stored, recorded);
+        } catch (const ProcessExit& exit) {
+            return static_cast<int>(exit.code);
+        }
+    }
+    std::string log() const {
+        return os.file("C:\\Users\\a\\AppData\\Local\\Pelko\\logs\\setup.log");
+    }
+};
+
+TEST_F(DamagedRun, EndsBeforeAnythingChangesWithTheBox) {
+    // Whatever the flipped bit does to the stream, the check comes before inflating it.
+    const std::uint32_t recorded = payload_crc32(stored);
+    stored[stored.size() / 2] ^= std::byte{0x10};
+    EXPECT_EQ(run(recorded), 1);
+    EXPECT_NE(log().find(" failed: payload damaged\n"), std::string::npos) << log();
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].text, "Pelko was not installed.\n\npayload damaged");
+    EXPECT_TRUE(os.calls_of("process_snapshot").empty());
+    EXPECT_TRUE(os.calls_of("create_for_writing").empty());
+    for (const std::string& made : os.calls_of("create_directory")) {
+        EXPECT_EQ(made.find("Programs"), std::string::npos) << made;  // the log folders only
+    }
+    EXPECT_TRUE(os.started.empty());
+    EXPECT_TRUE(os.registry.empty());
+}
+
+TEST_F(DamagedRun, UpdateModeOnlyLogs) {
+    os.raw_command_line = u"setup.exe --update";
+    EXPECT_EQ(run(payload_crc32(stored) ^ 1u), 1);
+    EXPECT_NE(log().find(" failed: payload damaged\n"), std::string::npos) << log();
+    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_TRUE(os.calls_of("create_for_writing").empty());
+}
+
+TEST_F(DamagedRun, IntactPayloadInstalls) {
+    EXPECT_EQ(run(payload_crc32(stored)), 0);
+    EXPECT_EQ(os.file("C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe"), "MZ app");
+}
+
+TEST(InflateLimit, StreamsUpToTheLimitInflateWholeAndLongerOnesFail) {
+    const std::string text(100000, 'q');
+    const auto stored = raw_deflate(bytes_of(text));
+    for (const std::uint64_t limit : {100000ull, 100001ull, 1ull << 40}) {
+        const auto inflated = inflate_payload(stored, limit);
+        ASSERT_TRUE(inflated.has_value()) << limit << ": " << inflated.error().text;
+        EXPECT_EQ(inflated->size(), text.size());
+    }
+    for (const std::uint64_t limit : {99999ull, 1000ull, 1ull, 0ull}) {
+        const auto inflated = inflate_payload(stored, limit);
+        ASSERT_FALSE(inflated.has_value()) << limit;
+        EXPECT_EQ(inflated.error().text,
+                  "payload inflates to more than " + std::to_string(limit) + " bytes");
+    }
+    // No limit, and the largest one, behave as the unlimited call.
+    EXPECT_EQ(inflate_payload(stored, std::nullopt)->size(), text.size());
+    EXPECT_EQ(inflate_payload(stored, UINT64_MAX)->size(), text.size());
+    // An empty stream with a limit of 0 is a whole, empty container.
+    const auto empty = raw_deflate({});
+    ASSERT_TRUE(inflate_payload(empty, 0).has_value());
+    EXPECT_TRUE(inflate_payload(empty, 0)->empty());
+    // Invalid data still fails with the decoder's text under a limit.
+    const auto junk = bytes_of("\xff\xff\xff\xff");
+    ASSERT_FALSE(inflate_payload(junk, 1000).has_value());
+    EXPECT_EQ(inflate_payload(junk, 1000).error().text.rfind("DecompressError { status: Failed", 0),
+              0u);
+}
+
+}  // namespace
+}  // namespace pelko
