@@ -10,6 +10,7 @@
 #include "launch.h"
 #include "payload/inflate_payload.h"
 #include "payload/read_payload.h"
+#include "readback.h"
 #include "test_paths.h"
 
 namespace pelko {
@@ -17,20 +18,12 @@ namespace {
 
 using test::log_lines;
 
-// The demo payload as packed by the build, read back: the expected names and bytes.
-std::vector<PayloadEntry> demo_entries() {
-    const std::string stored = test::read_file(test::build_path("payload/payload.bin"));
-    const auto container = inflate_payload(std::as_bytes(std::span(stored)));
-    if (!container) return {};
-    auto entries = read_payload(*container);
-    return entries ? std::move(*entries) : std::vector<PayloadEntry>{};
-}
-
 std::string bytes_of(const PayloadEntry& entry) {
     return std::string(reinterpret_cast<const char*>(entry.data().data()), entry.data().size());
 }
 
 std::optional<DWORD> run_setup_exe(const std::wstring& local_app_data) {
+    test::end_app(local_app_data + L"\\Programs\\Pelko");  // nothing of an earlier test runs
     const auto code = test::run_program(
         test::setup_launch(L"", {{L"LOCALAPPDATA", local_app_data},
                                  {L"APPDATA", local_app_data + L"\\Roaming"}}),
@@ -40,7 +33,7 @@ std::optional<DWORD> run_setup_exe(const std::wstring& local_app_data) {
 }
 
 void expect_demo_installed(const std::wstring& install_dir) {
-    const std::vector<PayloadEntry> entries = demo_entries();
+    const std::vector<PayloadEntry> entries = test::demo_entries();
     ASSERT_EQ(entries.size(), 5u);
     const char* const names[] = {"pelko.exe", "pelko-guard.exe", "pelko-temp.exe",
                                  "driver/setup-driver.exe", "driver/license.txt"};

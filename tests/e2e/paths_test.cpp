@@ -18,84 +18,16 @@
 #include "payload/inflate_payload.h"
 #include "payload/read_payload.h"
 #include "platform/windows/wide.h"
+#include "readback.h"
 #include "test_paths.h"
 
 namespace pelko {
 namespace {
 
-constexpr const wchar_t* kSubkey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
-
 // The form of a path the test itself uses for file calls: any length.
 std::wstring long_form(const std::wstring& path) { return L"\\\\?\\" + path; }
 
 std::wstring wide_text(const std::string& utf8) { return win::to_wide(std::string_view(utf8)); }
-
-std::vector<PayloadEntry> demo_entries() {
-    const std::string stored = test::read_file(test::build_path("payload/payload.bin"));
-    const auto container = inflate_payload(std::as_bytes(std::span(stored)));
-    if (!container) return {};
-    auto entries = read_payload(*container);
-    return entries ? std::move(*entries) : std::vector<PayloadEntry>{};
-}
-
-std::optional<std::wstring> registry_text(const wchar_t* name) {
-    wchar_t buffer[4096];
-    DWORD size = sizeof buffer;
-    DWORD type = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kSubkey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, buffer,
-                     &size) != ERROR_SUCCESS ||
-        type != REG_SZ || size < 2) {
-        return std::nullopt;
-    }
-    return std::wstring(buffer, size / 2 - 1);
-}
-
-std::optional<DWORD> registry_number(const wchar_t* name) {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    DWORD type = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kSubkey, name, RRF_RT_ANY, &type, &value, &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-struct Link {
-    std::wstring target, working_directory, icon, description;
-};
-
-std::optional<Link> load_link(const std::wstring& path) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    std::optional<Link> found;
-    IShellLinkW* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-                std::wstring buffer(4096, L'\0');
-                const int n = static_cast<int>(buffer.size());
-                Link l;
-                int index = -1;
-                if (SUCCEEDED(link->GetPath(buffer.data(), n, nullptr, SLGP_RAWPATH))) {
-                    l.target = buffer.c_str();
-                }
-                if (SUCCEEDED(link->GetWorkingDirectory(buffer.data(), n))) {
-                    l.working_directory = buffer.c_str();
-                }
-                if (SUCCEEDED(link->GetIconLocation(buffer.data(), n, &index))) l.icon = buffer.c_str();
-                if (SUCCEEDED(link->GetDescription(buffer.data(), n))) l.description = buffer.c_str();
-                found = l;
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return found;
-}
 
 // The executable paths of the running copies of a program.
 std::vector<std::wstring> running_images(const wchar_t* name) {
@@ -150,7 +82,7 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
     const std::wstring install_dir = local + L"\\Programs\\Pelko";
     const std::wstring programs = roaming + L"\\Microsoft\\Windows\\Start Menu\\Programs";
     test::create_directories(long_form(resolved(programs)));
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSubkey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
 
     // The texts: every lone surrogate as U+FFFD.
     const std::string install_text = test::narrow(install_dir);
@@ -184,7 +116,7 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
     }
 
     // Every file, byte for byte, in the exact folder; no staging file.
-    const std::vector<PayloadEntry> entries = demo_entries();
+    const std::vector<PayloadEntry> entries = test::demo_entries();
     ASSERT_EQ(entries.size(), 5u);
     std::uint64_t total = 0;
     for (const PayloadEntry& entry : entries) {
@@ -202,18 +134,18 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
 
     EXPECT_EQ(test::log_messages(long_form(resolved(local))), expected_log);
 
-    EXPECT_EQ(registry_text(L"DisplayName"), L"Pelko");
-    EXPECT_EQ(registry_text(L"DisplayVersion"), L"0.1.1");
-    EXPECT_EQ(registry_text(L"Publisher"), L"Daskove");
-    EXPECT_EQ(registry_text(L"InstallLocation"), install_shown);
-    EXPECT_EQ(registry_text(L"DisplayIcon"), install_shown + L"\\pelko.exe");
-    EXPECT_EQ(registry_text(L"UninstallString"),
+    EXPECT_EQ(test::uninstall_text(L"DisplayName"), L"Pelko");
+    EXPECT_EQ(test::uninstall_text(L"DisplayVersion"), L"0.1.1");
+    EXPECT_EQ(test::uninstall_text(L"Publisher"), L"Daskove");
+    EXPECT_EQ(test::uninstall_text(L"InstallLocation"), install_shown);
+    EXPECT_EQ(test::uninstall_text(L"DisplayIcon"), install_shown + L"\\pelko.exe");
+    EXPECT_EQ(test::uninstall_text(L"UninstallString"),
               L"\"" + install_shown + L"\\pelko-guard.exe\" --uninstall");
-    EXPECT_EQ(registry_number(L"EstimatedSize"), static_cast<DWORD>(total >> 10));
-    EXPECT_EQ(registry_number(L"NoModify"), 1u);
-    EXPECT_EQ(registry_number(L"NoRepair"), 1u);
+    EXPECT_EQ(test::uninstall_number(L"EstimatedSize"), static_cast<DWORD>(total >> 10));
+    EXPECT_EQ(test::uninstall_number(L"NoModify"), 1u);
+    EXPECT_EQ(test::uninstall_number(L"NoRepair"), 1u);
 
-    const std::optional<Link> link = load_link(long_form(resolved(programs) + L"\\Pelko.lnk"));
+    const std::optional<test::ShortcutProperties> link = test::read_shortcut(long_form(resolved(programs) + L"\\Pelko.lnk"));
     ASSERT_TRUE(link.has_value()) << "no shortcut";
     // The target as given, or as Wine's link object keeps it: made absolute (GetFullPathNameW)
     // and stored in the ANSI code page, and not at all when it has MAX_PATH units or more.
@@ -231,7 +163,7 @@ struct Paths : ::testing::Test {
     std::wstring local;
     void TearDown() override {
         test::end_app(local + L"\\Programs\\Pelko");
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSubkey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
         test::remove_tree(long_form(scratch));
     }
     // A LOCALAPPDATA under the scratch folder, made as long as asked with levels of 40 letters.

@@ -8,80 +8,28 @@
 
 #include "e2e_support.h"
 #include "launch.h"
+#include "readback.h"
 #include "test_paths.h"
 
 namespace pelko {
 namespace {
 
-constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
-
-struct RegistryValue {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-};
-
-std::optional<RegistryValue> read_value(const wchar_t* name) {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
-                     &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    RegistryValue value{type, std::vector<BYTE>(size)};
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                     value.data.data(), &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    value.data.resize(size);
-    return value;
-}
-
 // A REG_SZ value as it should be stored: UTF-16LE with its terminating NUL counted.
-RegistryValue text_value(const std::wstring& text) {
+test::RegistryValue text_value(const std::wstring& text) {
     const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    return RegistryValue{REG_SZ, std::vector<BYTE>(bytes, bytes + 2 * (text.size() + 1))};
+    return test::RegistryValue{REG_SZ, std::vector<BYTE>(bytes, bytes + 2 * (text.size() + 1))};
 }
 
-RegistryValue dword_value(DWORD value) {
+test::RegistryValue dword_value(DWORD value) {
     const auto* bytes = reinterpret_cast<const BYTE*>(&value);
-    return RegistryValue{REG_DWORD, std::vector<BYTE>(bytes, bytes + 4)};
+    return test::RegistryValue{REG_DWORD, std::vector<BYTE>(bytes, bytes + 4)};
 }
 
-void expect_value(const wchar_t* name, const RegistryValue& expected) {
-    const std::optional<RegistryValue> actual = read_value(name);
+void expect_value(const wchar_t* name, const test::RegistryValue& expected) {
+    const std::optional<test::RegistryValue> actual = test::read_uninstall_value(name);
     ASSERT_TRUE(actual.has_value()) << test::narrow(name);
     EXPECT_EQ(actual->type, expected.type) << test::narrow(name);
     EXPECT_EQ(actual->data, expected.data) << test::narrow(name);
-}
-
-struct Shortcut {
-    std::wstring target, working_directory, icon, description;
-    int icon_index = -1;
-};
-
-std::optional<Shortcut> read_shortcut(const std::wstring& path) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    std::optional<Shortcut> result;
-    IShellLinkW* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                   reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-                wchar_t buffer[1024];
-                Shortcut s;
-                if (SUCCEEDED(link->GetPath(buffer, 1024, nullptr, SLGP_RAWPATH))) s.target = buffer;
-                if (SUCCEEDED(link->GetWorkingDirectory(buffer, 1024))) s.working_directory = buffer;
-                if (SUCCEEDED(link->GetIconLocation(buffer, 1024, &s.icon_index))) s.icon = buffer;
-                if (SUCCEEDED(link->GetDescription(buffer, 1024))) s.description = buffer;
-                result = s;
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return result;
 }
 
 struct RegistrationRun : ::testing::Test {
@@ -94,7 +42,7 @@ struct RegistrationRun : ::testing::Test {
         install_dir = local + L"\\Programs\\Pelko";
         start_log = local + L"\\guard-start.txt";
         test::create_directories(programs);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
     }
     void TearDown() override { test::end_app(install_dir); }
 
@@ -109,7 +57,7 @@ struct RegistrationRun : ::testing::Test {
 TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
     // A value the installer does not write stays as it is.
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, test::kUninstallKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                               nullptr),
               ERROR_SUCCESS);
     const std::wstring comment = L"kept";
@@ -142,7 +90,7 @@ TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
     expect_value(L"NoRepair", dword_value(1));
     expect_value(L"Comments", text_value(L"kept"));
 
-    const std::optional<Shortcut> shortcut = read_shortcut(programs + L"\\Pelko.lnk");
+    const std::optional<test::ShortcutProperties> shortcut = test::read_shortcut(programs + L"\\Pelko.lnk");
     ASSERT_TRUE(shortcut.has_value());
     EXPECT_EQ(shortcut->target, guard);
     EXPECT_EQ(shortcut->working_directory, install_dir);

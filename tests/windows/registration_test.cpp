@@ -11,6 +11,7 @@
 #include "platform/windows/windows_platform.h"
 #include "registration/shortcut.h"
 #include "registration/uninstall_entry.h"
+#include "readback.h"
 #include "test_paths.h"
 
 namespace pelko {
@@ -120,37 +121,6 @@ TEST(WindowsUninstallEntry, NineValuesReadBackAndOtherValuesKept) {
     RegDeleteTreeW(HKEY_CURRENT_USER, kSubkey);
 }
 
-// The properties of a saved .lnk, read back through the Shell's own loader.
-struct LinkProperties {
-    std::wstring target, working_directory, icon, description;
-    int icon_index = -1;
-};
-
-std::optional<LinkProperties> load_link(const std::wstring& path) {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    std::optional<LinkProperties> found;
-    IShellLinkW* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-                wchar_t buffer[MAX_PATH];
-                LinkProperties p;
-                if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH))) p.target = buffer;
-                if (SUCCEEDED(link->GetWorkingDirectory(buffer, MAX_PATH))) p.working_directory = buffer;
-                if (SUCCEEDED(link->GetIconLocation(buffer, MAX_PATH, &p.icon_index))) p.icon = buffer;
-                if (SUCCEEDED(link->GetDescription(buffer, MAX_PATH))) p.description = buffer;
-                found = p;
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return found;
-}
-
 struct WindowsShortcut : ::testing::Test {
     win::WindowsPlatform os;
     std::wstring root;
@@ -165,7 +135,7 @@ struct WindowsShortcut : ::testing::Test {
         ASSERT_TRUE(test::write_file(root + L"\\Pelko\\pelko.exe", "app"));
     }
     void expect_link(const std::wstring& path) {
-        const auto link = load_link(path);
+        const auto link = test::read_shortcut(path);
         ASSERT_TRUE(link.has_value());
         EXPECT_EQ(test::narrow(link->target), guard);
         EXPECT_EQ(test::narrow(link->working_directory), install);

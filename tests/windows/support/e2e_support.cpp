@@ -64,18 +64,26 @@ void end_app(const std::wstring& install_dir) {
         quit.command_line = L"\"" + app + L"\" --quit";
         run_program(quit, 10000);
     }
-    for (int attempt = 0; attempt < 40; ++attempt) {
+    // A guard that was just started may still be starting its app after the quit request (the
+    // new copy would not see the request), so nothing may run for half a second in a row; what
+    // still runs after the first second of asking is ended.
+    int quiet = 0;
+    for (int attempt = 0; attempt < 200 && quiet < 10; ++attempt) {
         const auto apps = running(L"pelko.exe");
         const auto guards = running(L"pelko-guard.exe");
-        if (apps.empty() && guards.empty()) return;
-        if (attempt >= 20) {  // after a second of asking, end what is left
-            for (const auto& ids : {apps, guards}) {
-                for (const DWORD id : ids) {
-                    const HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-                    if (h) {
-                        TerminateProcess(h, 99);
-                        WaitForSingleObject(h, 2000);
-                        CloseHandle(h);
+        if (apps.empty() && guards.empty()) {
+            ++quiet;
+        } else {
+            quiet = 0;
+            if (attempt >= 20) {
+                for (const auto& ids : {apps, guards}) {
+                    for (const DWORD id : ids) {
+                        const HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+                        if (h) {
+                            TerminateProcess(h, 99);
+                            WaitForSingleObject(h, 2000);
+                            CloseHandle(h);
+                        }
                     }
                 }
             }

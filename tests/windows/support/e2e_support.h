@@ -30,7 +30,7 @@ std::vector<DWORD> running(const wchar_t* name);
 
 // Ends the app of an install directory and whatever copies of pelko.exe and pelko-guard.exe
 // still run in the Wine session: first as the app is asked to ("pelko.exe --quit"), then by
-// terminating what is left. Returns once none runs.
+// terminating what is left. Returns once none has run for half a second.
 void end_app(const std::wstring& install_dir);
 
 // The stand-in program of the tests (tests/windows/stand_in.cpp), copied under a name.

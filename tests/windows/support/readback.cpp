@@ -1,0 +1,85 @@
+#include "readback.h"
+
+#include <cstring>
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "payload/inflate_payload.h"
+#include "payload/read_payload.h"
+#include "test_paths.h"
+
+namespace pelko::test {
+
+std::optional<ShortcutProperties> read_shortcut(const std::wstring& path) {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::optional<ShortcutProperties> found;
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+                std::wstring buffer(4096, L'\0');
+                const int n = static_cast<int>(buffer.size());
+                ShortcutProperties p;
+                if (SUCCEEDED(link->GetPath(buffer.data(), n, nullptr, SLGP_RAWPATH))) {
+                    p.target = buffer.c_str();
+                }
+                if (SUCCEEDED(link->GetWorkingDirectory(buffer.data(), n))) {
+                    p.working_directory = buffer.c_str();
+                }
+                if (SUCCEEDED(link->GetIconLocation(buffer.data(), n, &p.icon_index))) {
+                    p.icon = buffer.c_str();
+                }
+                if (SUCCEEDED(link->GetDescription(buffer.data(), n))) p.description = buffer.c_str();
+                found = p;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return found;
+}
+
+std::optional<RegistryValue> read_uninstall_value(const wchar_t* name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kUninstallKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type,
+                     nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    RegistryValue value{type, std::vector<BYTE>(size)};
+    if (RegGetValueW(HKEY_CURRENT_USER, kUninstallKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type,
+                     value.data.data(), &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.data.resize(size);
+    return value;
+}
+
+std::optional<std::wstring> uninstall_text(const wchar_t* name) {
+    const std::optional<RegistryValue> value = read_uninstall_value(name);
+    if (!value || value->type != REG_SZ || value->data.size() < 2) return std::nullopt;
+    return std::wstring(reinterpret_cast<const wchar_t*>(value->data.data()),
+                        value->data.size() / 2 - 1);
+}
+
+std::optional<DWORD> uninstall_number(const wchar_t* name) {
+    const std::optional<RegistryValue> value = read_uninstall_value(name);
+    if (!value || value->type != REG_DWORD || value->data.size() != 4) return std::nullopt;
+    DWORD number = 0;
+    std::memcpy(&number, value->data.data(), 4);
+    return number;
+}
+
+std::vector<PayloadEntry> demo_entries() {
+    const std::string stored = read_file(build_path("payload/payload.bin"));
+    const auto container = inflate_payload(std::as_bytes(std::span(stored)));
+    if (!container) return {};
+    auto entries = read_payload(*container);
+    return entries ? std::move(*entries) : std::vector<PayloadEntry>{};
+}
+
+}  // namespace pelko::test
