@@ -10,11 +10,11 @@
 namespace pelko {
 namespace {
 
-test::LaunchSpec demo(const char* program, const std::wstring& arguments = L"") {
-    test::LaunchSpec spec;
-    spec.program = test::build_path(std::string("payload/") + program);
-    spec.command_line = L"\"" + spec.program + L"\"" + arguments;
-    return spec;
+test::LaunchOptions demo(const char* program, const std::wstring& arguments = L"") {
+    test::LaunchOptions options;
+    options.program = test::build_path(std::string("payload/") + program);
+    options.command_line = L"\"" + options.program + L"\"" + arguments;
+    return options;
 }
 
 TEST(DemoApp, QuitRunEndsEveryCopyAndTheGuard) {

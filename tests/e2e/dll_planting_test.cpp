@@ -75,7 +75,7 @@ Planted plant(const std::wstring& folder, const std::wstring& dll) {
 std::optional<DWORD> probe(const Planted& p, const wchar_t* mode) {
     const std::wstring exe = p.dir + L"\\dll-probe.exe";
     CopyFileW(test::wine_path(PELKO_DLL_PROBE).c_str(), exe.c_str(), FALSE);
-    test::LaunchSpec launch;
+    test::LaunchOptions launch;
     launch.program = exe;
     launch.command_line = L"\"" + exe + L"\" " + p.dll + L" " + mode;
     return test::run_program(launch, 60000);
@@ -118,7 +118,7 @@ TEST(DllPlanting, TheInstallerLoadsTheSystemCopyWhileItsBoxIsShown) {
         const Planted p = plant(L"e2e-plant-box", dll);
         const std::wstring exe = p.dir + L"\\pelko-setup.exe";
         ASSERT_TRUE(CopyFileW(test::setup_exe().c_str(), exe.c_str(), FALSE));
-        test::LaunchSpec launch;
+        test::LaunchOptions launch;
         launch.program = exe;
         launch.environment = {{L"LOCALAPPDATA", std::nullopt}};
         test::Process setup = test::start_program(launch);
@@ -150,7 +150,7 @@ TEST(DllPlanting, AWholeInstallNeverLoadsThePlantedDlls) {
     ASSERT_TRUE(CopyFileW(test::setup_exe().c_str(), exe.c_str(), FALSE));
     const std::wstring local = dir + L"\\Local";
     test::create_directories(local + L"\\..\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
-    test::LaunchSpec launch;
+    test::LaunchOptions launch;
     launch.program = exe;
     launch.command_line = L"\"" + exe + L"\" --update";
     launch.environment = {{L"LOCALAPPDATA", local},

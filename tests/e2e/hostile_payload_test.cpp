@@ -34,7 +34,7 @@ RunResult run_with_name(const std::wstring& folder, const std::string& name, boo
     RunResult run;
     run.local = dir + L"\\Local";
     test::create_directories(run.local + L"\\cwd");
-    test::LaunchSpec launch;
+    test::LaunchOptions launch;
     launch.program = exe;
     launch.command_line = L"\"" + exe + L"\"" + (update ? L" --update" : L"");
     launch.environment = {{L"LOCALAPPDATA", run.local}, {L"APPDATA", run.local + L"\\Roaming"}};

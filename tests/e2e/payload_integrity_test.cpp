@@ -13,9 +13,9 @@
 namespace pelko {
 namespace {
 
-test::LaunchSpec run_copy(const std::wstring& exe, const std::wstring& arguments,
+test::LaunchOptions run_copy(const std::wstring& exe, const std::wstring& arguments,
                           const std::wstring& local) {
-    test::LaunchSpec launch;
+    test::LaunchOptions launch;
     launch.program = exe;
     launch.command_line = L"\"" + exe + L"\"" + arguments;
     launch.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};

@@ -47,7 +47,7 @@ struct RegistrationRun : ::testing::Test {
     void TearDown() override { test::end_app(install_dir); }
 
     std::optional<DWORD> run_setup_exe(const std::wstring& cwd) {
-        test::LaunchSpec launch = test::setup_launch(
+        test::LaunchOptions launch = test::setup_launch(
             L"", {{L"LOCALAPPDATA", local}, {L"APPDATA", roaming}, {L"PELKO_DEMO_START_LOG", start_log}});
         launch.working_directory = cwd;
         return test::run_program(launch);

@@ -41,7 +41,7 @@ TEST_F(RunningApp, DemoAppFromTheInstallDirectoryIsAskedToQuit) {
     ASSERT_EQ(test::run_program(test::setup_launch(L"", env())), 0u);
     end_app(install_dir);  // whatever the first run started
 
-    test::LaunchSpec app;
+    test::LaunchOptions app;
     app.program = install_dir + L"\\pelko.exe";
     test::Process demo = test::start_program(app);
     ASSERT_TRUE(demo.valid());
@@ -65,7 +65,7 @@ TEST_F(RunningApp, DemoAppFromTheInstallDirectoryIsAskedToQuit) {
 TEST_F(RunningApp, CopyIgnoringQuitFailsUpdateRunSilentlyAfterTheWait) {
     start_fresh(L"e2e-running-stubborn");
     const std::wstring elsewhere = test::fresh_directory(L"e2e-running-stubborn-app");
-    test::LaunchSpec stubborn;
+    test::LaunchOptions stubborn;
     stubborn.program = test::copy_stand_in(elsewhere, L"pelko.exe");
     stubborn.command_line = L"\"" + stubborn.program + L"\" 40000";
     test::Process app = test::start_program(stubborn);
@@ -93,7 +93,7 @@ TEST_F(RunningApp, CopyIgnoringQuitFailsUpdateRunSilentlyAfterTheWait) {
 TEST_F(RunningApp, CopyIgnoringQuitShowsTheStillRunningBox) {
     start_fresh(L"e2e-running-box");
     const std::wstring elsewhere = test::fresh_directory(L"e2e-running-box-app");
-    test::LaunchSpec stubborn;
+    test::LaunchOptions stubborn;
     stubborn.program = test::copy_stand_in(elsewhere, L"pelko.exe");
     stubborn.command_line = L"\"" + stubborn.program + L"\" 40000";
     test::Process app = test::start_program(stubborn);
@@ -111,7 +111,7 @@ TEST_F(RunningApp, CopyIgnoringQuitShowsTheStillRunningBox) {
 TEST_F(RunningApp, OnlyTheGuardRunningMeansNoQuitRequestJustTheWait) {
     start_fresh(L"e2e-running-guard");
     const std::wstring elsewhere = test::fresh_directory(L"e2e-running-guard-app");
-    test::LaunchSpec guard;
+    test::LaunchOptions guard;
     guard.program = test::copy_stand_in(elsewhere, L"pelko-guard.exe");
     guard.command_line = L"\"" + guard.program + L"\" 2000";
     test::Process guard_process = test::start_program(guard);

@@ -10,12 +10,12 @@
 namespace pelko {
 namespace {
 
-using test::LaunchSpec;
+using test::LaunchOptions;
 
 using test::log_lines;
 using test::log_messages;
 
-test::LaunchSpec setup_run(const std::wstring& arguments,
+test::LaunchOptions setup_run(const std::wstring& arguments,
                            std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env) {
     return test::setup_launch(arguments, std::move(env));
 }

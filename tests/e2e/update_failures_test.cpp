@@ -68,7 +68,7 @@ struct UpdateFailure : ::testing::Test {
 
     // Runs the launch in update mode: no window, exit code 1, the run's lines end with the
     // failure. Returns the run's log messages.
-    std::vector<std::string> expect_silent_failure(const test::LaunchSpec& launch,
+    std::vector<std::string> expect_silent_failure(const test::LaunchOptions& launch,
                                                    DWORD timeout_ms = 30000) {
         test::Process setup = test::start_program(launch);
         EXPECT_TRUE(setup.valid());
@@ -78,18 +78,18 @@ struct UpdateFailure : ::testing::Test {
         return test::log_messages(local);
     }
 
-    test::LaunchSpec setup_exe() const {
+    test::LaunchOptions setup_exe() const {
         return test::setup_launch(L" --update", {{L"LOCALAPPDATA", local}, {L"APPDATA", std::nullopt}});
     }
 
-    test::LaunchSpec child(const wchar_t* kind) const {
-        test::LaunchSpec spec;
+    test::LaunchOptions child(const wchar_t* kind) const {
+        test::LaunchOptions options;
         std::wstring self(32768, L'\0');
         self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-        spec.program = self;
-        spec.command_line = L"\"" + self + L"\" --setup-child " + kind + L" --update";
-        spec.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", std::nullopt}};
-        return spec;
+        options.program = self;
+        options.command_line = L"\"" + self + L"\" --setup-child " + kind + L" --update";
+        options.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", std::nullopt}};
+        return options;
     }
 };
 

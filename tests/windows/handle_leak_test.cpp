@@ -269,7 +269,7 @@ TEST_F(HandleLeak, ProcessOperations) {
     const OsString helper = os_path(test::build_path("payload/pelko-temp.exe"));
     const OsString helper_line = OsString::from_utf8("\"" + helper.to_text() + "\"");
     const OsString missing = os_path(scratch + L"\\no-such.exe");
-    test::LaunchSpec sleeper;
+    test::LaunchOptions sleeper;
     sleeper.program = test::copy_stand_in(scratch, L"sleeper.exe");
     sleeper.command_line = L"\"" + sleeper.program + L"\" 60000";
     test::Process other = test::start_program(sleeper);

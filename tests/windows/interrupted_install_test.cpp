@@ -243,7 +243,7 @@ TEST(InterruptedInstall, EveryTargetOldOrNewWholeAtEveryStopAndTheNextRunComplet
         const std::wstring install_dir = scratch + L"\\at" + std::to_wstring(stop_at);
         install_in_process(install_dir, older);
 
-        test::LaunchSpec child;
+        test::LaunchOptions child;
         child.program = self_path();
         child.command_line = L"\"" + child.program + L"\" --interrupt-at " +
                              std::to_wstring(stop_at) + L" \"" + install_dir + L"\"";

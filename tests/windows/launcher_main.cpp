@@ -16,7 +16,7 @@
 #include "launch.h"
 
 int wmain(int argc, wchar_t** argv) {
-    pelko::test::LaunchSpec spec;
+    pelko::test::LaunchOptions options;
     DWORD timeout_ms = INFINITE;
     std::wstring memory_file;
     int i = 1;
@@ -26,13 +26,13 @@ int wmain(int argc, wchar_t** argv) {
         if (option == L"--set") {
             const std::size_t eq = value.find(L'=');
             if (eq == std::wstring::npos) break;
-            spec.environment.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+            options.environment.emplace_back(value.substr(0, eq), value.substr(eq + 1));
         } else if (option == L"--unset") {
-            spec.environment.emplace_back(value, std::nullopt);
+            options.environment.emplace_back(value, std::nullopt);
         } else if (option == L"--cwd") {
-            spec.working_directory = value;
+            options.working_directory = value;
         } else if (option == L"--cmdline") {
-            spec.command_line = value;
+            options.command_line = value;
         } else if (option == L"--memory") {
             memory_file = value;
         } else if (option == L"--timeout") {
@@ -46,8 +46,8 @@ int wmain(int argc, wchar_t** argv) {
                    "[--timeout S] [--memory FILE] PROGRAM\n", stderr);
         return 2;
     }
-    spec.program = argv[i];
-    pelko::test::Process process = pelko::test::start_program(spec);
+    options.program = argv[i];
+    pelko::test::Process process = pelko::test::start_program(options);
     if (!process.valid()) {
         std::fprintf(stderr, "pelko-launch: cannot start the program (error %lu)\n",
                      GetLastError());

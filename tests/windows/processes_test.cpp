@@ -56,10 +56,10 @@ std::wstring place_stand_in(const std::wstring& dir, const std::wstring& name) {
 
 // Starts a copy with an argument; the process ends when the returned value is dropped.
 Process start(const std::wstring& exe, const std::wstring& argument) {
-    test::LaunchSpec spec;
-    spec.program = exe;
-    spec.command_line = L"\"" + exe + L"\" " + argument;
-    Process process = test::start_program(spec);
+    test::LaunchOptions options;
+    options.program = exe;
+    options.command_line = L"\"" + exe + L"\" " + argument;
+    Process process = test::start_program(options);
     EXPECT_TRUE(process.valid()) << narrow(exe) << ": " << GetLastError();
     return process;
 }

@@ -31,9 +31,9 @@ std::vector<std::string> log_messages(const std::wstring& local_app_data) {
     return messages;
 }
 
-LaunchSpec setup_launch(const std::wstring& arguments,
+LaunchOptions setup_launch(const std::wstring& arguments,
                         std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env) {
-    LaunchSpec launch;
+    LaunchOptions launch;
     launch.program = setup_exe();
     launch.command_line = L"\"" + launch.program + L"\"" + arguments;
     launch.environment = std::move(env);
@@ -59,7 +59,7 @@ std::vector<DWORD> running(const wchar_t* name) {
 void end_app(const std::wstring& install_dir) {
     const std::wstring app = install_dir + L"\\pelko.exe";
     if (file_exists(app) && (!running(L"pelko.exe").empty() || !running(L"pelko-guard.exe").empty())) {
-        LaunchSpec quit;
+        LaunchOptions quit;
         quit.program = app;
         quit.command_line = L"\"" + app + L"\" --quit";
         run_program(quit, 10000);

@@ -22,7 +22,7 @@ std::vector<LogLine> log_lines(const std::wstring& local_app_data);
 std::vector<std::string> log_messages(const std::wstring& local_app_data);
 
 // A run of the built installer with extra arguments (" --update") and environment changes.
-LaunchSpec setup_launch(const std::wstring& arguments,
+LaunchOptions setup_launch(const std::wstring& arguments,
                         std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env);
 
 // The ids of running processes with this executable name (ASCII case ignored).

@@ -120,15 +120,15 @@ std::wstring environment_block(
     return block;
 }
 
-Process start_program(const LaunchSpec& spec) {
-    std::wstring command_line = spec.command_line.value_or(L"\"" + spec.program + L"\"");
-    std::wstring environment = environment_block(spec.environment);
+Process start_program(const LaunchOptions& options) {
+    std::wstring command_line = options.command_line.value_or(L"\"" + options.program + L"\"");
+    std::wstring environment = environment_block(options.environment);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(spec.program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(options.program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
                         CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                        spec.working_directory ? spec.working_directory->c_str() : nullptr,
+                        options.working_directory ? options.working_directory->c_str() : nullptr,
                         &startup, &info)) {
         return {};
     }
@@ -136,8 +136,8 @@ Process start_program(const LaunchSpec& spec) {
     return Process(info.hProcess, info.dwProcessId);
 }
 
-std::optional<DWORD> run_program(const LaunchSpec& spec, DWORD timeout_ms) {
-    Process process = start_program(spec);
+std::optional<DWORD> run_program(const LaunchOptions& options, DWORD timeout_ms) {
+    Process process = start_program(options);
     return process.wait(timeout_ms);
 }
 

@@ -12,7 +12,7 @@ namespace pelko::test {
 // How to start a program: by full path, with an exact command line, environment and directory.
 // Wine sets LOCALAPPDATA and APPDATA for every process it starts itself; a block built here is
 // passed as it is.
-struct LaunchSpec {
+struct LaunchOptions {
     std::wstring program;
     std::optional<std::wstring> command_line;  // default: the program path in quotes
     // Changes to this process's environment: a value sets the variable, nothing removes it.
@@ -47,11 +47,11 @@ std::wstring environment_block(
     const std::vector<std::pair<std::wstring, std::optional<std::wstring>>>& changes);
 
 // Starts the program; an invalid Process when CreateProcessW fails (GetLastError tells why).
-Process start_program(const LaunchSpec& spec);
+Process start_program(const LaunchOptions& options);
 
 // Starts the program and waits; nothing when it could not be started or did not end in time
 // (it is then terminated).
-std::optional<DWORD> run_program(const LaunchSpec& spec, DWORD timeout_ms = 120000);
+std::optional<DWORD> run_program(const LaunchOptions& options, DWORD timeout_ms = 120000);
 
 // Waits for a top-level window of the process with the caption, returns the text of its message
 // (the non-empty static control) and presses OK. Nothing when no such window appears in time.
