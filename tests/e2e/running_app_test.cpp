@@ -31,6 +31,16 @@ struct RunningApp : ::testing::Test {
     }
     void TearDown() override { end_app(install_dir); }
 
+    // A copy of the stand-in under `name`, in a folder outside the install directory, living
+    // `lifetime` (milliseconds, as text) whatever it is asked.
+    test::Process start_stand_in(const wchar_t* folder, const wchar_t* name,
+                                 const wchar_t* lifetime) {
+        test::LaunchOptions options;
+        options.program = test::copy_stand_in(test::fresh_directory(folder), name);
+        options.command_line = L"\"" + options.program + L"\" " + lifetime;
+        return test::start_program(options);
+    }
+
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env() const {
         return {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};
     }
@@ -64,11 +74,7 @@ TEST_F(RunningApp, DemoAppFromTheInstallDirectoryIsAskedToQuit) {
 
 TEST_F(RunningApp, CopyIgnoringQuitFailsUpdateRunSilentlyAfterTheWait) {
     start_fresh(L"e2e-running-stubborn");
-    const std::wstring elsewhere = test::fresh_directory(L"e2e-running-stubborn-app");
-    test::LaunchOptions stubborn;
-    stubborn.program = test::copy_stand_in(elsewhere, L"pelko.exe");
-    stubborn.command_line = L"\"" + stubborn.program + L"\" 40000";
-    test::Process app = test::start_program(stubborn);
+    test::Process app = start_stand_in(L"e2e-running-stubborn-app", L"pelko.exe", L"40000");
     ASSERT_TRUE(app.valid());
 
     const ULONGLONG start = GetTickCount64();
@@ -92,11 +98,7 @@ TEST_F(RunningApp, CopyIgnoringQuitFailsUpdateRunSilentlyAfterTheWait) {
 
 TEST_F(RunningApp, CopyIgnoringQuitShowsTheStillRunningBox) {
     start_fresh(L"e2e-running-box");
-    const std::wstring elsewhere = test::fresh_directory(L"e2e-running-box-app");
-    test::LaunchOptions stubborn;
-    stubborn.program = test::copy_stand_in(elsewhere, L"pelko.exe");
-    stubborn.command_line = L"\"" + stubborn.program + L"\" 40000";
-    test::Process app = test::start_program(stubborn);
+    test::Process app = start_stand_in(L"e2e-running-box-app", L"pelko.exe", L"40000");
     ASSERT_TRUE(app.valid());
 
     test::Process setup = test::start_program(test::setup_launch(L"", env()));
@@ -110,11 +112,8 @@ TEST_F(RunningApp, CopyIgnoringQuitShowsTheStillRunningBox) {
 
 TEST_F(RunningApp, OnlyTheGuardRunningMeansNoQuitRequestJustTheWait) {
     start_fresh(L"e2e-running-guard");
-    const std::wstring elsewhere = test::fresh_directory(L"e2e-running-guard-app");
-    test::LaunchOptions guard;
-    guard.program = test::copy_stand_in(elsewhere, L"pelko-guard.exe");
-    guard.command_line = L"\"" + guard.program + L"\" 2000";
-    test::Process guard_process = test::start_program(guard);
+    test::Process guard_process =
+        start_stand_in(L"e2e-running-guard-app", L"pelko-guard.exe", L"2000");
     ASSERT_TRUE(guard_process.valid());
 
     const ULONGLONG start = GetTickCount64();

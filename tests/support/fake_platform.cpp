@@ -1,5 +1,7 @@
 #include "fake_platform.h"
 
+#include "platform/path.h"
+
 #include <algorithm>
 #include "platform/text_format.h"
 
@@ -61,6 +63,21 @@ std::vector<std::string> FakePlatform::calls_of(std::string_view operation) cons
         }
     }
     return found;
+}
+
+std::vector<std::string> FakePlatform::log_messages(const OsString& local_app_data) const {
+    std::vector<std::string> messages;
+    const auto it = files.find(normalize(path_join(local_app_data, "Pelko\\logs\\setup.log")));
+    if (it == files.end()) return messages;
+    const std::string& text = it->second;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end - start);
+        // "{time} pid {pid} {message}"
+        messages.push_back(line.substr(line.find(' ', line.find(" pid ") + 5) + 1));
+        start = end + 1;
+    }
+    return messages;
 }
 
 std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,

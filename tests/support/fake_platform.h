@@ -98,6 +98,8 @@ public:
     const std::string& file(const std::string& path) const;
     static std::string normalize(const OsString& path);
     std::vector<std::string> calls_of(std::string_view operation) const;
+    // The messages of the setup log under a LOCALAPPDATA folder, without time and process id.
+    std::vector<std::string> log_messages(const OsString& local_app_data) const;
 
     // ---- Platform
     std::u16string command_line() override;

@@ -16,7 +16,6 @@ namespace {
 using testing::FakePlatform;
 
 constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
-constexpr const char* kLog = "C:\\Users\\a\\AppData\\Local\\Pelko\\logs\\setup.log";
 constexpr const char* kInstallDir = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko";
 constexpr const char* kInstalledApp = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe";
 
@@ -38,18 +37,8 @@ struct Instances : ::testing::Test {
         os.add_directory(path.substr(0, path.find_last_of('\\')));
         os.files[FakePlatform::normalize(OsString::from_utf8(path))] = "MZ";
     }
-    // The messages of the setup log, without time and pid.
     std::vector<std::string> log_messages() const {
-        std::vector<std::string> messages;
-        if (!os.has_file(kLog)) return messages;
-        const std::string& text = os.file(kLog);
-        for (std::size_t start = 0; start < text.size();) {
-            const std::size_t end = text.find('\n', start);
-            const std::string line = text.substr(start, end - start);
-            messages.push_back(line.substr(line.find(' ', line.find(" pid ") + 5) + 1));
-            start = end + 1;
-        }
-        return messages;
+        return os.log_messages(OsString::from_utf8(kLocal));
     }
     // Every process ends once the monotonic clock reaches the given reading.
     void end_all_at(MonotonicTime when) {

@@ -25,20 +25,6 @@ constexpr std::string_view kSubkey = "Software\\Microsoft\\Windows\\CurrentVersi
 std::string key(const OsString& path) { return FakePlatform::normalize(path); }
 std::string key(const std::string& path) { return key(OsString::from_utf8(path)); }
 
-// The messages of the setup log under `local`, without time and process id.
-std::vector<std::string> log_messages(const FakePlatform& os, const OsString& local) {
-    std::vector<std::string> messages;
-    const auto it = os.files.find(key(path_join(local, "Pelko\\logs\\setup.log")));
-    if (it == os.files.end()) return messages;
-    const std::string& text = it->second;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        messages.push_back(line.substr(line.find(' ', line.find(" pid ") + 5) + 1));
-        start = end + 1;
-    }
-    return messages;
-}
 
 // The REG_SZ text of a value (UTF-16LE with a NUL), as UTF-16.
 std::u16string reg_text(const FakePlatform& os, const std::string& name) {
@@ -74,7 +60,7 @@ struct RegistrationRun : ::testing::Test {
             return static_cast<int>(exit.code);
         }
     }
-    std::vector<std::string> log() const { return log_messages(os, local); }
+    std::vector<std::string> log() const { return os.log_messages(local); }
     std::size_t index_of_call(std::string_view prefix) const {
         for (std::size_t i = 0; i < os.calls.size(); ++i) {
             if (os.calls[i].starts_with(prefix)) return i;

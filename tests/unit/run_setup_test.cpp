@@ -11,23 +11,9 @@ using testing::FakePlatform;
 using testing::ProcessExit;
 
 constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
-constexpr const char* kLog = "C:\\Users\\a\\AppData\\Local\\Pelko\\logs\\setup.log";
 
 std::vector<std::string> log_messages(const FakePlatform& os) {
-    std::vector<std::string> messages;
-    if (!os.has_file(kLog)) return messages;
-    const std::string& text = os.file(kLog);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        // "{time} pid {pid} {message}"
-        const std::size_t pid = line.find(" pid ");
-        const std::size_t message = line.find(' ', pid + 5);
-        messages.push_back(line.substr(message + 1));
-        start = end + 1;
-    }
-    return messages;
+    return os.log_messages(OsString::from_utf8(kLocal));
 }
 
 // A raw DEFLATE stream of zero bytes: one final fixed-Huffman block holding only its end.
