@@ -22,8 +22,13 @@ inline constexpr std::array<std::string_view, 2> kWatchList{kAppExecutableName,
 // included) must be identical.
 bool equals_ascii_case_insensitive(std::string_view a, std::string_view b);
 
-// The ids of the running processes whose executable file name equals one of the names (ASCII
-// case folding only), in snapshot order, each id once. A failing snapshot gives an empty list.
+// The ids of the records whose executable file name equals one of the names (ASCII case folding
+// only), in snapshot order, each id once.
+std::vector<std::uint32_t> filter_processes(std::span<const ProcessRecord> snapshot,
+                                            std::span<const std::string_view> names);
+
+// The same over a fresh snapshot of the running processes. A failing snapshot gives an empty
+// list.
 std::vector<std::uint32_t> find_processes(Platform& os, std::span<const std::string_view> names);
 
 }  // namespace pelko

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
+#include <span>
 
 #include "platform/platform.h"
 
@@ -15,5 +17,8 @@ inline constexpr std::chrono::milliseconds kPollInterval{250};
 // further snapshot. True when a snapshot shows no such process (a failing snapshot counts as
 // empty).
 bool wait_for_instances_to_end(Platform& os);
+// The same, with `first` as the snapshot of the first poll: for a caller that has just taken it
+// and has started nothing since. Later polls take fresh snapshots.
+bool wait_for_instances_to_end(Platform& os, std::span<const ProcessRecord> first);
 
 }  // namespace pelko

@@ -8,7 +8,12 @@
 namespace pelko {
 
 QuitTarget locate_quit_target(Platform& os, const OsString& install_dir) {
-    const std::vector<std::uint32_t> ids = find_processes(os, kAppNameList);
+    return locate_quit_target(os, install_dir, os.process_snapshot());
+}
+
+QuitTarget locate_quit_target(Platform& os, const OsString& install_dir,
+                              std::span<const ProcessRecord> snapshot) {
+    const std::vector<std::uint32_t> ids = filter_processes(snapshot, kAppNameList);
     if (ids.empty()) return std::nullopt;
 
     for (const std::uint32_t id : ids) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 
 #include "platform/os_string.h"
 #include "platform/platform.h"
@@ -16,5 +17,8 @@ using QuitTarget = std::optional<OsString>;
 // Otherwise, when no command line is readable or its program does not exist, the target is the
 // install directory's "pelko.exe". Never fails and writes no log line.
 QuitTarget locate_quit_target(Platform& os, const OsString& install_dir);
+// The same, choosing among the processes of a snapshot the caller has just taken.
+QuitTarget locate_quit_target(Platform& os, const OsString& install_dir,
+                              std::span<const ProcessRecord> snapshot);
 
 }  // namespace pelko

@@ -8,8 +8,17 @@ namespace pelko {
 
 StepResult<void> stop_running_instances(Platform& os, const OsString& install_dir,
                                         bool update_mode) {
-    if (const QuitTarget target = locate_quit_target(os, install_dir)) request_quit(os, *target);
-    if (wait_for_instances_to_end(os)) return {};
+    // One snapshot chooses the quit target and, when no request was made, is also the wait's
+    // first poll: with nothing running the step costs that one snapshot.
+    const std::vector<ProcessRecord> snapshot = os.process_snapshot();
+    bool ended;
+    if (const QuitTarget target = locate_quit_target(os, install_dir, snapshot)) {
+        request_quit(os, *target);
+        ended = wait_for_instances_to_end(os);
+    } else {
+        ended = wait_for_instances_to_end(os, snapshot);
+    }
+    if (ended) return {};
     return fail(std::string(update_mode ? kDidNotQuitText : kStillRunningText));
 }
 

@@ -131,6 +131,20 @@ TEST_F(Instances, WaitWithNothingRunningCostsOneSnapshot) {
     EXPECT_TRUE(wait_for_instances_to_end(os));
 }
 
+TEST_F(Instances, WaitGivenAFirstSnapshotPollsFreshOnlyAfterASleep) {
+    // The given snapshot decides the first poll, whatever runs now.
+    os.processes = {{1, "pelko.exe", {}}};
+    EXPECT_TRUE(wait_for_instances_to_end(os, std::vector<ProcessRecord>{}));
+    EXPECT_TRUE(os.calls_of("process_snapshot").empty());
+
+    // A guard in it means a sleep, then fresh snapshots until the copy is gone.
+    const std::vector<ProcessRecord> first{{5, "pelko-guard.exe"}};
+    end_all_at(plus_ms(os.monotonic, 500));
+    EXPECT_TRUE(wait_for_instances_to_end(os, first));
+    EXPECT_EQ(os.calls_of("sleep").size(), 2u);
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 2u);
+}
+
 TEST_F(Instances, CopyEndingInTheLastSleepStillFails) {
     os.processes = {{1, "pelko-guard.exe", {}}};
     const MonotonicTime start = os.monotonic;
@@ -166,7 +180,8 @@ TEST_F(Instances, NothingRunningLogsNothingAndStartsNothing) {
     EXPECT_TRUE(stop_running_instances(os, install_dir, false).has_value());
     EXPECT_TRUE(log_messages().empty());
     EXPECT_TRUE(os.calls_of("run_program").empty());
-    EXPECT_EQ(os.calls_of("process_snapshot").size(), 2u);  // the target search and one poll
+    // The target search's snapshot is also the wait's first poll.
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 1u);
 }
 
 TEST_F(Instances, RunningAppIsAskedToQuitAfterTheLogLine) {
@@ -228,6 +243,8 @@ TEST_F(Instances, OnlyTheGuardRunningMeansNoRequest) {
     EXPECT_TRUE(os.calls_of("run_program").empty());
     EXPECT_TRUE(log_messages().empty());
     EXPECT_EQ(os.calls_of("sleep").size(), 8u);
+    // The target search's snapshot served the first poll; each sleep is followed by a fresh one.
+    EXPECT_EQ(os.calls_of("process_snapshot").size(), 9u);
 }
 
 TEST_F(Instances, CopiesThatStayGiveTheTextOfTheMode) {
