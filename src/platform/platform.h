@@ -120,6 +120,10 @@ public:
 
     // ---- COM and the Shell link object ------------------------------------------------------
 
+    // Starts making the Shell link object ready (its libraries loaded, COM's first use made) on
+    // another thread, while this one goes on; nothing else changes. A later com_initialize, and
+    // the end of the process, wait until that work is over.
+    virtual void preload_shell_link() = 0;
     virtual HResult com_initialize() = 0;  // apartment-threaded
     virtual void com_uninitialize() = 0;
     virtual void com_release(ComObject object) = 0;

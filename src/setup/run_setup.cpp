@@ -36,6 +36,11 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
     if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
+    // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
+    // Shell link object is made ready on another thread while this one inflates the payload.
+    const std::optional<OsString> programs_dir = start_menu_programs_dir(os);
+    if (programs_dir) os.preload_shell_link();
+
     // 5. Check, inflate and read the whole payload; nothing has changed yet. Inflating and
     // reading happen in one pass (unpack_payload), each file inflated straight into its own
     // buffer.
@@ -80,8 +85,8 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
     }
 
     // 9. Start Menu shortcut when APPDATA is set (a failure is only logged).
-    if (const std::optional<OsString> programs = start_menu_programs_dir(os)) {
-        const std::string shortcut = path_join(*programs, kShortcutFileName).to_text();
+    if (programs_dir) {
+        const std::string shortcut = path_join(*programs_dir, kShortcutFileName).to_text();
         if (auto made = create_shortcut(os, shortcut, guard_exe_text, app_exe_text); !made) {
             write_log_line(os, format_text("shortcut not written: {}", made.error().text()));
         }

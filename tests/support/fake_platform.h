@@ -136,6 +136,7 @@ public:
                                      std::uint32_t type, std::span<const std::byte> data) override;
 
     // COM and the Shell link object (fake_shell_link.cpp)
+    void preload_shell_link() override;
     HResult com_initialize() override;
     void com_uninitialize() override;
     void com_release(ComObject object) override;

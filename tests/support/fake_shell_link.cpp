@@ -20,6 +20,8 @@ ComObject FakePlatform::new_com_object(const std::string& kind) {
     return ComObject{value};
 }
 
+void FakePlatform::preload_shell_link() { enter("preload_shell_link", ""); }
+
 HResult FakePlatform::com_initialize() {
     return as_hresult(enter("com_initialize", "")).value_or(0);
 }

@@ -89,6 +89,11 @@ TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard)
     EXPECT_FALSE(os.started[0].waited);
     EXPECT_TRUE(os.boxes.empty());
 
+    // The shortcut's preload starts before the payload is inflated and any file is written.
+    const std::size_t preload = index_of_call("preload_shell_link");
+    EXPECT_EQ(os.calls_of("preload_shell_link").size(), 1u);
+    EXPECT_LT(preload, index_of_call("create_for_writing"));
+
     // Entry, then shortcut, then the success line, then the start.
     const std::size_t last_value = index_of_call("set_registry_value NoRepair");
     const std::size_t com = index_of_call("com_initialize");
@@ -104,6 +109,7 @@ TEST_F(RegistrationRun, UnsetAppDataSkipsTheShortcutSilently) {
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(log().size(), 2u);
     EXPECT_TRUE(os.calls_of("com_initialize").empty());
+    EXPECT_TRUE(os.calls_of("preload_shell_link").empty());
     EXPECT_TRUE(os.shortcuts.empty());
     EXPECT_EQ(os.started.size(), 1u);
 }

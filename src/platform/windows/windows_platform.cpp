@@ -59,7 +59,12 @@ bool WindowsPlatform::create_named_mutex(std::string_view name) {
 
 std::uint32_t WindowsPlatform::current_process_id() { return GetCurrentProcessId(); }
 
-void WindowsPlatform::exit_process(std::uint32_t code) { ExitProcess(code); }
+void WindowsPlatform::exit_process(std::uint32_t code) {
+    // The preload thread is let finish: ending the process while it is inside COM's start-up
+    // would leave COM half made for the libraries' detach code.
+    finish_preload();
+    ExitProcess(code);
+}
 
 std::uint64_t WindowsPlatform::system_time() {
     FILETIME ft;

@@ -8,6 +8,11 @@ namespace pelko::win {
 // closes what it opens before returning.
 class WindowsPlatform : public Platform {
 public:
+    WindowsPlatform() = default;
+    WindowsPlatform(const WindowsPlatform&) = delete;
+    WindowsPlatform& operator=(const WindowsPlatform&) = delete;
+    ~WindowsPlatform() override;
+
     std::u16string command_line() override;
     OsString module_file_name() override;
     std::optional<OsString> environment_variable(std::string_view name) override;
@@ -42,6 +47,7 @@ public:
                                      std::uint32_t type, std::span<const std::byte> data) override;
 
     // COM and the Shell link object (windows_shell_link.cpp)
+    void preload_shell_link() override;
     HResult com_initialize() override;
     void com_uninitialize() override;
     void com_release(ComObject object) override;
@@ -60,6 +66,12 @@ public:
                      std::uint32_t style) override;
     std::expected<std::u16string, std::uint32_t> system_message(std::uint32_t number,
                                                                 bool from_ntdll) override;
+
+private:
+    // Waits for the thread of preload_shell_link, if one was started, and closes it.
+    void finish_preload();
+
+    void* preload_thread_ = nullptr;  // HANDLE of the preload thread, or null
 };
 
 }  // namespace pelko::win

@@ -78,9 +78,41 @@ std::u16string restricted_message(IErrorInfo* info) {
     return message;
 }
 
+// The preload thread: one Shell link object made and dropped in an apartment of its own. This
+// loads shell32 and what it needs and makes COM's process-wide start-up, so that the same steps
+// on the main thread later find them done. Every failure only means nothing was preloaded.
+DWORD WINAPI preload_shell_link_thread(void*) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 0;
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+        link != nullptr) {
+        link->Release();
+    }
+    CoUninitialize();
+    return 0;
+}
+
 }  // namespace
 
+WindowsPlatform::~WindowsPlatform() { finish_preload(); }
+
+void WindowsPlatform::preload_shell_link() {
+    if (preload_thread_ != nullptr) return;
+    // A thread that cannot be made leaves all the work to com_initialize and what follows.
+    preload_thread_ = CreateThread(nullptr, 0, preload_shell_link_thread, nullptr, 0, nullptr);
+}
+
+void WindowsPlatform::finish_preload() {
+    if (preload_thread_ == nullptr) return;
+    WaitForSingleObject(preload_thread_, INFINITE);
+    CloseHandle(preload_thread_);
+    preload_thread_ = nullptr;
+}
+
 HResult WindowsPlatform::com_initialize() {
+    // One apartment start-up at a time: the preload's is over before this one begins.
+    finish_preload();
     return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 }
 

@@ -66,6 +66,7 @@ public:
         return inner_.set_registry_value(subkey, name, type, data);
     }
 
+    void preload_shell_link() override { inner_.preload_shell_link(); }
     HResult com_initialize() override { return inner_.com_initialize(); }
     void com_uninitialize() override { inner_.com_uninitialize(); }
     void com_release(ComObject object) override { inner_.com_release(object); }
