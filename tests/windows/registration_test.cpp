@@ -159,6 +159,30 @@ TEST_F(WindowsShortcut, WrittenAndReadBackThenReplaced) {
     if (SUCCEEDED(again)) CoUninitialize();
 }
 
+TEST_F(WindowsShortcut, PreloadLeavesThisThreadAloneAndTheLinkUnchanged) {
+    const std::string path = test::narrow(root) + "\\Pelko.lnk";
+    ASSERT_TRUE(create_shortcut(os, path, guard, app));
+    const std::string cold = test::read_file(root + L"\\Pelko.lnk");
+
+    // Platforms ended while their preload still runs: the thread is waited for, not cut off.
+    for (int i = 0; i < 3; ++i) {
+        win::WindowsPlatform short_lived;
+        short_lived.preload_shell_link();
+    }
+
+    win::WindowsPlatform preloaded;
+    preloaded.preload_shell_link();
+    preloaded.preload_shell_link();  // a second call starts nothing more
+    // The preload's apartment is its own thread's: this one can still choose any model.
+    const HRESULT mta = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(mta, S_OK);
+    if (SUCCEEDED(mta)) CoUninitialize();
+
+    ASSERT_TRUE(create_shortcut(preloaded, path, guard, app));
+    expect_link(root + L"\\Pelko.lnk");
+    EXPECT_EQ(test::read_file(root + L"\\Pelko.lnk"), cold);
+}
+
 TEST_F(WindowsShortcut, OtherApartmentModelIsLeftAsItWas) {
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     const std::string path = test::narrow(root) + "\\Pelko.lnk";
