@@ -82,6 +82,9 @@ std::u16string restricted_message(IErrorInfo* info) {
 // loads shell32 and what it needs and makes COM's process-wide start-up, so that the same steps
 // on the main thread later find them done. Every failure only means nothing was preloaded.
 DWORD WINAPI preload_shell_link_thread(void*) {
+    // Held until the process ends: the last CoUninitialize of a process may unload the libraries
+    // COM loaded, and this one may come before the main thread's CoInitializeEx.
+    LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 0;
     IShellLinkW* link = nullptr;
     if (SUCCEEDED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
