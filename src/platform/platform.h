@@ -44,7 +44,8 @@ struct ComObject {
 
 // Every operating-system operation the installer performs. The Win32 implementation lives in
 // platform/windows; tests use an in-memory fake. Operations are stateless from the caller's view:
-// every handle they open is closed before they return, except where a FileHandle is returned.
+// every handle they open is closed before they return, except where a FileHandle is returned and
+// the preload thread of preload_shell_link, which the platform itself waits for and closes.
 class Platform {
 public:
     virtual ~Platform() = default;
