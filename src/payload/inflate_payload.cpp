@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 #include "payload/decompress_error.h"
@@ -11,13 +10,6 @@
 #include "platform/text_format.h"
 
 namespace pelko {
-namespace {
-
-// zlib counts in 32-bit units; longer ranges are handed over in pieces of at most this size.
-constexpr std::uint64_t kMaxChunk = UINT_MAX;
-
-}  // namespace
-
 StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored) {
     return inflate_payload(stored, std::nullopt);
 }
@@ -42,7 +34,6 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
     if (!inflater.ok()) {
         return fail(decompress_error_text(DecompressStatus::failed, output));
     }
-    z_stream& z = inflater.stream();
 
     for (;;) {
         if (produced == output.size()) {
@@ -52,19 +43,10 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
             // The buffer is full and the stream goes on: double it.
             output.resize(capped(2 * output.size()));
         }
-        const std::uint64_t in_left = stored.size() - consumed;
-        const std::uint64_t out_left = output.size() - produced;
-        const uInt in_chunk = static_cast<uInt>(std::min(in_left, kMaxChunk));
-        const uInt out_chunk = static_cast<uInt>(std::min(out_left, kMaxChunk));
-        // zlib does not write through next_in.
-        z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(stored.data() + consumed));
-        z.avail_in = in_chunk;
-        z.next_out = reinterpret_cast<Bytef*>(output.data() + produced);
-        z.avail_out = out_chunk;
-
-        const int status = inflate(&z, Z_NO_FLUSH);
-        consumed += in_chunk - z.avail_in;
-        produced += out_chunk - z.avail_out;
+        const auto [status, taken, given] = inflater.step(
+            stored.subspan(consumed), std::span(output).subspan(produced), Z_NO_FLUSH);
+        consumed += taken;
+        produced += given;
 
         if (status == Z_STREAM_END) {
             if (limit && produced > *limit) {

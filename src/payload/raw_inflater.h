@@ -2,6 +2,11 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <span>
+
 namespace pelko {
 
 // Owns a zlib inflate stream in raw mode (no zlib or gzip wrapper).
@@ -16,6 +21,25 @@ public:
 
     bool ok() const { return ok_; }
     z_stream& stream() { return stream_; }
+
+    // One decoder call on the start of `in` and `out` (as much of each as zlib counts in its
+    // 32-bit units): its status, and how many bytes it took and gave.
+    struct Step {
+        int status;
+        std::size_t taken;
+        std::size_t given;
+    };
+    Step step(std::span<const std::byte> in, std::span<std::byte> out, int flush) {
+        const uInt in_chunk = static_cast<uInt>(std::min<std::size_t>(in.size(), UINT_MAX));
+        const uInt out_chunk = static_cast<uInt>(std::min<std::size_t>(out.size(), UINT_MAX));
+        // zlib does not write through next_in.
+        stream_.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(in.data()));
+        stream_.avail_in = in_chunk;
+        stream_.next_out = reinterpret_cast<Bytef*>(out.data());
+        stream_.avail_out = out_chunk;
+        const int status = inflate(&stream_, flush);
+        return {status, in_chunk - stream_.avail_in, out_chunk - stream_.avail_out};
+    }
 
 private:
     z_stream stream_{};

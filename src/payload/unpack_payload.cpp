@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -15,7 +14,6 @@
 namespace pelko {
 namespace {
 
-constexpr std::uint64_t kMaxChunk = UINT_MAX;  // zlib counts in 32-bit units
 // DEFLATE produces at most 258 bytes from 2 bits; a length past this bound, counted from the
 // input left, cannot be there (with room for a match cut by the end of an output range).
 constexpr std::uint64_t kMaxExpansion = 1032;
@@ -75,25 +73,17 @@ private:
     // stand, so that the buffer's growth (and the decoder's view of it) follows that function.
     std::size_t step(std::span<std::byte> out) {
         if (produced_ == buffer_size_) buffer_size_ *= 2;
-        z_stream& z = inflater_.stream();
-        const uInt in_chunk =
-            static_cast<uInt>(std::min<std::uint64_t>(stored_.size() - consumed_, kMaxChunk));
-        const uInt out_chunk = static_cast<uInt>(
-            std::min({static_cast<std::uint64_t>(out.size()), buffer_size_ - produced_, kMaxChunk}));
-        // zlib does not write through next_in.
-        z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(stored_.data() + consumed_));
-        z.avail_in = in_chunk;
-        z.next_out = reinterpret_cast<Bytef*>(out.data());
-        z.avail_out = out_chunk;
-
-        const int status = inflate(&z, Z_NO_FLUSH);
-        const std::size_t made = out_chunk - z.avail_out;
+        const std::uint64_t room = buffer_size_ - produced_;
+        const auto [status, taken, made] = inflater_.step(
+            stored_.subspan(consumed_),
+            out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), room))),
+            Z_NO_FLUSH);
         if (produced_ < first_.size()) {
             const std::size_t kept =
                 std::min(made, static_cast<std::size_t>(first_.size() - produced_));
             std::memcpy(first_.data() + produced_, out.data(), kept);
         }
-        consumed_ += in_chunk - z.avail_in;
+        consumed_ += taken;
         produced_ += made;
 
         if (status == Z_STREAM_END) {
