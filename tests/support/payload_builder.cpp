@@ -34,12 +34,36 @@ std::vector<std::byte> raw_deflate(const std::vector<std::byte>& data, int level
     if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
         throw std::runtime_error("deflateInit2");
     }
-    std::vector<std::byte> out(deflateBound(&z, static_cast<uLong>(data.size())));
+    // deflateBound can be a few bytes short for stored blocks of tiny inputs.
+    std::vector<std::byte> out(deflateBound(&z, static_cast<uLong>(data.size())) + 64);
     z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data()));
     z.avail_in = static_cast<uInt>(data.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
     z.avail_out = static_cast<uInt>(out.size());
     const int status = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    if (status != Z_STREAM_END) throw std::runtime_error("deflate");
+    return out;
+}
+
+std::vector<std::byte> raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts) {
+    z_stream z{};
+    if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("deflateInit2");
+    }
+    std::vector<std::byte> out(deflateBound(&z, static_cast<uLong>(data.size())) + 64 * parts);
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const std::size_t part = data.size() / parts;
+    int status = Z_OK;
+    for (std::size_t k = 0; k < parts; ++k) {
+        const std::size_t begin = part * k;
+        const std::size_t end = k + 1 == parts ? data.size() : part * (k + 1);
+        z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data() + begin));
+        z.avail_in = static_cast<uInt>(end - begin);
+        status = deflate(&z, k + 1 == parts ? Z_FINISH : Z_FULL_FLUSH);
+    }
     out.resize(z.total_out);
     deflateEnd(&z);
     if (status != Z_STREAM_END) throw std::runtime_error("deflate");

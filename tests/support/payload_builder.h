@@ -22,6 +22,10 @@ struct ContainerBuilder {
 // The data as one raw DEFLATE stream (zlib, no wrapper) at the given level.
 std::vector<std::byte> raw_deflate(const std::vector<std::byte>& data, int level = 9);
 
+// The data cut into `parts` equal parts and deflated as one raw stream with a full flush after
+// each part but the last: every cut is a place where the stream can be inflated on its own.
+std::vector<std::byte> raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts);
+
 inline std::string as_string(const std::vector<std::byte>& bytes) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }

@@ -11,6 +11,8 @@
 #endif
 
 #include "payload/inflate_payload.h"
+#include "payload/stream_index.h"
+#include "stream_join.h"
 
 namespace pelko::packer {
 
@@ -42,9 +44,11 @@ std::vector<std::byte> deflate_zlib9(std::span<const std::byte> container) {
     return out;
 }
 
+namespace {
+
 #ifdef PELKO_HAVE_LIBDEFLATE
 
-std::vector<std::byte> deflate_best(std::span<const std::byte> container) {
+std::vector<std::byte> deflate_strongest(std::span<const std::byte> container) {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(12);
     if (compressor == nullptr) throw std::runtime_error("libdeflate: cannot allocate compressor");
     std::vector<std::byte> out(libdeflate_deflate_compress_bound(compressor, container.size()));
@@ -56,16 +60,35 @@ std::vector<std::byte> deflate_best(std::span<const std::byte> container) {
     return out;
 }
 
-std::string best_encoder_name() { return "libdeflate level 12"; }
-
 #else
 
-std::vector<std::byte> deflate_best(std::span<const std::byte> container) {
+std::vector<std::byte> deflate_strongest(std::span<const std::byte> container) {
     return deflate_zlib9(container);
 }
 
-std::string best_encoder_name() { return "zlib level 9"; }
+#endif
 
+}  // namespace
+
+std::vector<std::byte> deflate_best(std::span<const std::byte> container) {
+    // Cut into stream_piece_count() equal parts, each compressed on its own, so that the
+    // installer can inflate the parts at the same time.
+    const std::uint32_t count = stream_piece_count(container.size());
+    if (count == 1) return deflate_strongest(container);
+    std::vector<std::vector<std::byte>> streams;
+    const std::size_t part = container.size() / count;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::size_t begin = part * k;
+        const std::size_t end = k + 1 == count ? container.size() : part * (k + 1);
+        streams.push_back(deflate_strongest(container.subspan(begin, end - begin)));
+    }
+    return join_raw_streams(streams);
+}
+
+#ifdef PELKO_HAVE_LIBDEFLATE
+std::string best_encoder_name() { return "libdeflate level 12"; }
+#else
+std::string best_encoder_name() { return "zlib level 9"; }
 #endif
 
 std::expected<void, std::string> verify_stream(std::span<const std::byte> stream,

@@ -9,7 +9,8 @@
 namespace pelko::packer {
 
 // The container as one raw DEFLATE stream with the strongest encoder this build has:
-// libdeflate at level 12 when it was found, zlib at level 9 otherwise.
+// libdeflate at level 12 when it was found, zlib at level 9 otherwise. A container of 8 MiB or
+// more is compressed in stream_piece_count() parts of their own, joined into that one stream.
 std::vector<std::byte> deflate_best(std::span<const std::byte> container);
 // The name of that encoder, for messages ("libdeflate level 12" or "zlib level 9").
 std::string best_encoder_name();

@@ -15,6 +15,7 @@
 #include "payload/inflate_payload.h"
 #include "payload/payload_checksum.h"
 #include "payload/read_payload.h"
+#include "payload/stream_index.h"
 
 namespace fs = std::filesystem;
 using namespace pelko;
@@ -26,7 +27,8 @@ constexpr const char* kUsage =
     "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]...\n"
     "       pelko-pack list PAYLOAD_OR_EXE\n"
     "       pelko-pack extract PAYLOAD_OR_EXE DIR\n"
-    "       pelko-pack checksum PAYLOAD OUTPUT\n";
+    "       pelko-pack checksum PAYLOAD OUTPUT\n"
+    "       pelko-pack index PAYLOAD OUTPUT\n";
 
 struct Failure {
     std::string text;
@@ -165,6 +167,18 @@ int checksum(const fs::path& input, const fs::path& output) {
     return 0;
 }
 
+// Writes where the payload can be inflated in pieces at the same time (see stream_index.h): what
+// the build places after the payload in pelko-setup.exe. Prints the pieces.
+int index(const fs::path& input, const fs::path& output) {
+    const std::vector<std::byte> stored = read_whole(input, UINT64_MAX);
+    const std::optional<StreamIndex> found = find_stream_index(stored);
+    if (!found) throw Failure{input.string() + ": not a DEFLATE stream that inflates"};
+    write_whole(output, encode_stream_index(*found));
+    std::printf("%zu piece(s), container %llu bytes\n", found->pieces.size(),
+                static_cast<unsigned long long>(found->container_size));
+    return 0;
+}
+
 int extract(const fs::path& input, const fs::path& folder) {
     const Opened opened = open_payload(input);
     for (const PayloadEntry& entry : opened.entries) {
@@ -200,6 +214,7 @@ int main(int argc, char** argv) {
         if (args.size() == 2 && args[0] == "list") return list(args[1]);
         if (args.size() == 3 && args[0] == "extract") return extract(args[1], args[2]);
         if (args.size() == 3 && args[0] == "checksum") return checksum(args[1], args[2]);
+        if (args.size() == 3 && args[0] == "index") return index(args[1], args[2]);
         std::fputs(kUsage, stderr);
         return 2;
     } catch (const Failure& failure) {

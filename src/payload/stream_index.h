@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace pelko {
+
+// Places where the stored stream can be inflated by decoders of their own: each piece starts on
+// a byte at a block boundary, and nothing after it refers back across it. The first piece starts
+// at the start of both the stream and the container.
+struct StreamPiece {
+    std::uint64_t stored_offset = 0;
+    std::uint64_t container_offset = 0;
+    bool operator==(const StreamPiece&) const = default;
+};
+
+struct StreamIndex {
+    std::uint64_t container_size = 0;  // what the whole stream inflates to
+    std::vector<StreamPiece> pieces;
+    bool operator==(const StreamIndex&) const = default;
+};
+
+// How many pieces a container of this size is cut into: one per 4 MiB, a power of two, at most
+// 8. The packer cuts its stream there and the index is looked for there.
+std::uint32_t stream_piece_count(std::uint64_t container_size);
+
+// The index as the build records it beside the stored stream: the number of pieces (4 bytes),
+// the container size (8), each piece's stored and container offsets (8 + 8), then the CRC-32 of
+// all that (4); little-endian.
+std::vector<std::byte> encode_stream_index(const StreamIndex& index);
+
+// True when the index can describe a stream of `stored_size` bytes: one to 64 pieces, the first
+// at 0 and 0, both offsets increasing and before the ends, and a container size that a stream of
+// that length can inflate to.
+bool fits_stream(const StreamIndex& index, std::uint64_t stored_size);
+
+// The recorded index, or nothing when the bytes are not one (a wrong length or CRC-32) or it
+// does not fit a stream of `stored_size` bytes.
+std::optional<StreamIndex> decode_stream_index(std::span<const std::byte> bytes,
+                                               std::uint64_t stored_size);
+
+// Inflates one piece (`stored`, from its start to the next piece's start, or to the end of the
+// stream for the last) with a decoder of its own into exactly `out`. True only when the piece
+// fills `out` exactly and, unless it is the last, uses all its bytes, ends on a block boundary and
+// has no final block; the last must end the stream (bytes after the end are ignored). A true
+// result means `out` holds what the whole stream's decoder gives for that range.
+bool inflate_piece(std::span<const std::byte> stored, std::span<std::byte> out, bool last);
+
+// The index of a stored stream, read off the stream itself (build time): the byte-aligned block
+// starts after an empty block, the ones closest to cutting the container into `pieces` equal
+// parts (by default stream_piece_count() of its size), each checked with inflate_piece. A stream
+// without such places gives one piece. Nothing when the stream does not inflate.
+std::optional<StreamIndex> find_stream_index(std::span<const std::byte> stored,
+                                             std::optional<std::uint32_t> pieces = std::nullopt);
+
+}  // namespace pelko

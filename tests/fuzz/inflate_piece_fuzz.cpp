@@ -1,0 +1,60 @@
+// Fuzzes inflating a stream in pieces against inflating it whole: whenever every piece is
+// accepted, the pieces together must be exactly what the whole stream inflates to. The input is
+// a count of cuts (1 byte), each cut's stored and container offsets (3 + 4 bytes, little-endian),
+// the container size (4 bytes), then the stream.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "payload/inflate_payload.h"
+#include "payload/stream_index.h"
+
+namespace {
+
+constexpr std::uint64_t kLimit = 1u << 22;
+
+std::uint64_t little_endian(const std::uint8_t* at, int count) {
+    std::uint64_t value = 0;
+    for (int i = count; i-- > 0;) value = (value << 8) | at[i];
+    return value;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const std::size_t cuts = data[0] % 4;
+    const std::size_t header = 1 + cuts * 7 + 4;
+    if (size < header) return 0;
+    pelko::StreamIndex index;
+    index.pieces.push_back({});
+    for (std::size_t i = 0; i < cuts; ++i) {
+        const std::uint8_t* at = data + 1 + i * 7;
+        index.pieces.push_back({little_endian(at, 3), little_endian(at + 3, 4)});
+    }
+    index.container_size = little_endian(data + 1 + cuts * 7, 4);
+    const std::span<const std::byte> stored(reinterpret_cast<const std::byte*>(data + header),
+                                            size - header);
+    if (!pelko::fits_stream(index, stored.size()) || index.container_size > kLimit) return 0;
+
+    std::vector<std::byte> pieces(index.container_size);
+    for (std::size_t i = 0; i < index.pieces.size(); ++i) {
+        const bool last = i + 1 == index.pieces.size();
+        const auto& piece = index.pieces[i];
+        const std::uint64_t stored_end = last ? stored.size() : index.pieces[i + 1].stored_offset;
+        const std::uint64_t container_end =
+            last ? index.container_size : index.pieces[i + 1].container_offset;
+        if (!pelko::inflate_piece(
+                stored.subspan(piece.stored_offset, stored_end - piece.stored_offset),
+                std::span(pieces).subspan(piece.container_offset,
+                                          container_end - piece.container_offset),
+                last)) {
+            return 0;  // refused: the caller inflates the stream whole instead
+        }
+    }
+    const auto whole = pelko::inflate_payload(stored, kLimit);
+    if (!whole || *whole != pieces) std::abort();
+    return 0;
+}
