@@ -3,7 +3,8 @@
 # PELKO_PAYLOAD_ASM (the assembly file that places it in the read-only section ".payload",
 # preceded by its CRC-32, which the host pelko-pack computes, and its length: two 32-bit
 # little-endian words, so that tools find the exact range in the section, which the linker may
-# pad).
+# pad; and followed by the index of its stream, also from pelko-pack, which tells where the stream
+# can be inflated in pieces at the same time).
 include(ExternalProject)
 
 # The packer runs on the build machine: a separate native build of tools/, without the cross
@@ -43,7 +44,14 @@ add_custom_command(OUTPUT ${PELKO_PAYLOAD_CRC_FILE}
   DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
   COMMENT "Recording the payload's CRC-32"
   VERBATIM)
-add_custom_target(pelko_payload DEPENDS ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE})
+set(PELKO_PAYLOAD_INDEX_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.index)
+add_custom_command(OUTPUT ${PELKO_PAYLOAD_INDEX_FILE}
+  COMMAND ${host_packer} index ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
+  DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
+  COMMENT "Indexing the payload's stream"
+  VERBATIM)
+add_custom_target(pelko_payload
+  DEPENDS ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE})
 
 function(pelko_asm_string out path)
   string(REPLACE "\\" "\\\\" escaped "${path}")
@@ -52,20 +60,26 @@ function(pelko_asm_string out path)
 endfunction()
 pelko_asm_string(payload_for_asm "${PELKO_PAYLOAD_FILE}")
 pelko_asm_string(crc_for_asm "${PELKO_PAYLOAD_CRC_FILE}")
+pelko_asm_string(index_for_asm "${PELKO_PAYLOAD_INDEX_FILE}")
 set(PELKO_PAYLOAD_ASM ${CMAKE_CURRENT_BINARY_DIR}/embedded_payload_data.S)
 file(CONFIGURE OUTPUT ${PELKO_PAYLOAD_ASM} CONTENT [[
 /* Generated: the payload as one read-only byte range in its own section, after its CRC-32 and
-   its length. */
+   its length, and before the index of its stream. */
     .section .payload,"dr"
     .globl pelko_payload_crc32
     .globl pelko_payload_begin
     .globl pelko_payload_end
+    .globl pelko_payload_index_begin
+    .globl pelko_payload_index_end
 pelko_payload_crc32:
     .incbin "@crc_for_asm@"
     .long pelko_payload_end - pelko_payload_begin
 pelko_payload_begin:
     .incbin "@payload_for_asm@"
 pelko_payload_end:
+pelko_payload_index_begin:
+    .incbin "@index_for_asm@"
+pelko_payload_index_end:
 ]] @ONLY)
 set_source_files_properties(${PELKO_PAYLOAD_ASM} PROPERTIES
-  OBJECT_DEPENDS "${PELKO_PAYLOAD_FILE};${PELKO_PAYLOAD_CRC_FILE}")
+  OBJECT_DEPENDS "${PELKO_PAYLOAD_FILE};${PELKO_PAYLOAD_CRC_FILE};${PELKO_PAYLOAD_INDEX_FILE}")

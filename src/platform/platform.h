@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -118,6 +119,13 @@ public:
     virtual std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
                                              std::uint32_t type,
                                              std::span<const std::byte> data) = 0;
+
+    // ---- Threads ------------------------------------------------------------------------------
+
+    // Runs `task` on up to `threads` threads at once, this one among them: fewer when the
+    // machine has fewer processors or a thread cannot be started (at least this one). Returns
+    // when every run has returned. `task` must not throw, and makes no other call of this class.
+    virtual void run_concurrently(const std::function<void()>& task, std::uint32_t threads) = 0;
 
     // ---- COM and the Shell link object ------------------------------------------------------
 

@@ -5,6 +5,8 @@
 #include "instances/stop_running_instances.h"
 #include "payload/install_payload.h"
 #include "payload/payload_checksum.h"
+#include "payload/stream_index.h"
+#include "payload/unpack_in_pieces.h"
 #include "payload/unpack_payload.h"
 #include "platform/path.h"
 #include "registration/shortcut.h"
@@ -18,7 +20,8 @@
 
 namespace pelko {
 int run_setup(Platform& os, std::span<const std::byte> stored_payload,
-              std::optional<std::uint32_t> stored_crc32) {
+              std::optional<std::uint32_t> stored_crc32,
+              std::span<const std::byte> stream_index) {
     // 1. Command line.
     const bool update_mode = is_update_mode(read_arguments(os));
 
@@ -41,9 +44,10 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
     const std::optional<OsString> programs_dir = start_menu_programs_dir(os);
     if (programs_dir) os.preload_shell_link();
 
-    // 5. Check, inflate and read the whole payload; nothing has changed yet. Inflating and
-    // reading happen in one pass (unpack_payload), each file inflated straight into its own
-    // buffer.
+    // 5. Check, inflate and read the whole payload; nothing has changed yet. With a sound index
+    // of the stream its pieces are inflated at the same time into one buffer; without one,
+    // inflating and reading happen in one pass (unpack_payload), each file inflated straight into
+    // its own buffer. Both give the same entries and the same failures.
     std::vector<PayloadEntry> entries;
     {
         if (stored_crc32) {
@@ -52,7 +56,11 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
                 report_failure(os, intact.error(), update_mode);
             }
         }
-        StepResult<std::vector<PayloadEntry>> read = unpack_payload(stored_payload);
+        const std::optional<StreamIndex> index =
+            decode_stream_index(stream_index, stored_payload.size());
+        StepResult<std::vector<PayloadEntry>> read =
+            index ? unpack_payload_in_pieces(stored_payload, *index, os)
+                  : unpack_payload(stored_payload);
         if (!read) report_failure(os, read.error(), update_mode);
         entries = std::move(*read);
     }

@@ -6,18 +6,7 @@
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
-function(run what)
-  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
-  if(NOT code EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${code}):\n${out}")
-  endif()
-  set(out "${out}" PARENT_SCOPE)
-endfunction()
-
-function(wine_path unix_path result)
-  string(REPLACE "/" "\\" windows "${unix_path}")
-  set(${result} "Z:${windows}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/release_steps.cmake)
 
 # A throwaway code-signing certificate.
 run("openssl req" openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Pelko test signer"

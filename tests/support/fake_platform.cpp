@@ -3,6 +3,8 @@
 #include "platform/path.h"
 
 #include <algorithm>
+#include <thread>
+
 #include "platform/text_format.h"
 
 namespace pelko::testing {
@@ -132,6 +134,16 @@ void FakePlatform::sleep(std::chrono::milliseconds duration) {
     monotonic.nanoseconds = static_cast<std::uint32_t>(total_ns % 1'000'000'000ULL);
     wall_clock += static_cast<std::uint64_t>(duration.count()) * 10'000ULL;
     if (on_sleep) on_sleep();
+}
+
+void FakePlatform::run_concurrently(const std::function<void()>& task, std::uint32_t threads) {
+    enter("run_concurrently", std::to_string(threads));
+    std::vector<std::thread> others;
+    for (std::uint32_t i = 1; i < std::min(threads, std::max(processors, 1u)); ++i) {
+        others.emplace_back(task);
+    }
+    task();
+    for (std::thread& other : others) other.join();
 }
 
 OsResult<void> FakePlatform::create_directory(const OsString& path) {

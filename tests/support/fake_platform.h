@@ -86,6 +86,9 @@ public:
     };
     std::map<std::string, Shortcut> shortcuts;
 
+    // Processors: run_concurrently starts at most this many threads, the caller's included.
+    std::uint32_t processors = 2;
+
     // Return an error code to make an operation fail: (operation name, path or argument).
     std::function<std::optional<std::uint32_t>(std::string_view, const std::string&)> fail_with;
     // Called after each sleep has advanced the clocks.
@@ -134,6 +137,9 @@ public:
     // registry (fake_registry.cpp)
     std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
                                      std::uint32_t type, std::span<const std::byte> data) override;
+
+    // Real threads, so that the sanitizers see the work as it runs on Windows.
+    void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
 
     // COM and the Shell link object (fake_shell_link.cpp)
     void preload_shell_link() override;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <iostream>
@@ -14,6 +15,8 @@
 #include "e2e_support.h"
 #include "forwarding_platform.h"
 #include "launch.h"
+#include "payload/stream_index.h"
+#include "payload/unpack_in_pieces.h"
 #include "payload_builder.h"
 #include "platform/windows/wide.h"
 #include "platform/windows/windows_platform.h"
@@ -193,6 +196,22 @@ TEST_F(HandleLeak, WholeRunRepeated) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko");
     SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
     SetEnvironmentVariableW(L"APPDATA", nullptr);
+}
+
+TEST_F(HandleLeak, ThreadsAndThePayloadInPieces) {
+    std::vector<std::byte> container;
+    for (int i = 0; i < 300'000; ++i) container.push_back(static_cast<std::byte>(i * i % 251));
+    const auto stored = testing::raw_deflate_in_parts(container, 3);
+    const auto index = find_stream_index(stored, 3);
+    ASSERT_TRUE(index);
+    ASSERT_EQ(index->pieces.size(), 3u);
+    std::atomic<int> runs{0};
+    expect_no_leak("run_concurrently", 50, [&] { windows.run_concurrently([&] { ++runs; }, 4); });
+    EXPECT_GT(runs.load(), 0);
+    expect_no_leak("payload in pieces", 10, [&] {
+        // A container of bytes, not entries: the reading fails after the pieces are inflated.
+        EXPECT_FALSE(unpack_payload_in_pieces(stored, *index, windows));
+    });
 }
 
 TEST_F(HandleLeak, NamedMutexKeepsExactlyOneHandle) {

@@ -12,4 +12,7 @@ std::span<const std::byte> embedded_payload();
 // The CRC-32 of that range as the build recorded it beside the payload.
 std::uint32_t embedded_payload_crc32();
 
+// The index of the payload's stream as the build recorded it after the payload.
+std::span<const std::byte> embedded_payload_index();
+
 }  // namespace pelko::win

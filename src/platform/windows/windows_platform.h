@@ -35,6 +35,9 @@ public:
     OsResult<void> move_replacing(const OsString& from, const OsString& to) override;
     OsResult<void> delete_file(const OsString& path) override;
 
+    // threads (windows_threads.cpp)
+    void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
+
     // processes (windows_processes.cpp)
     std::vector<ProcessRecord> process_snapshot() override;
     std::optional<std::string> process_command_line(std::uint32_t process_id) override;

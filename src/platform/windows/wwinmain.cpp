@@ -12,5 +12,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     pelko::win::WindowsPlatform platform;
     return pelko::run_setup(platform, pelko::win::embedded_payload(),
-                            pelko::win::embedded_payload_crc32());
+                            pelko::win::embedded_payload_crc32(),
+                            pelko::win::embedded_payload_index());
 }

@@ -66,6 +66,9 @@ public:
         return inner_.set_registry_value(subkey, name, type, data);
     }
 
+    void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override {
+        inner_.run_concurrently(task, threads);
+    }
     void preload_shell_link() override { inner_.preload_shell_link(); }
     HResult com_initialize() override { return inner_.com_initialize(); }
     void com_uninitialize() override { inner_.com_uninitialize(); }

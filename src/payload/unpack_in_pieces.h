@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "payload/payload_entry.h"
+#include "payload/stream_index.h"
+#include "platform/platform.h"
+#include "setup/setup_failure.h"
+
+namespace pelko {
+
+// unpack_payload with the pieces of `index` inflated at the same time (Platform::run_concurrently)
+// into one buffer of the container's size, which the entries then share. The result, and the
+// failure text, are unpack_payload's: when the pieces do not give the whole stream (an index that
+// does not fit it, a buffer that cannot be had), unpack_payload itself gives the result.
+StepResult<std::vector<PayloadEntry>> unpack_payload_in_pieces(std::span<const std::byte> stored,
+                                                               const StreamIndex& index,
+                                                               Platform& os);
+
+}  // namespace pelko

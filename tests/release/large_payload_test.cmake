@@ -1,0 +1,51 @@
+# An installer around a payload of 9 MiB, whose stream the packer cuts into two pieces: the build
+# records an index of two pieces, and the installer, run under Wine, inflates them at the same
+# time and installs every file with the bytes of the payload.
+# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
+#         -DLAUNCHER=... -P large_payload_test.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+include(${CMAKE_CURRENT_LIST_DIR}/release_steps.cmake)
+
+run("making the files" ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_large_payload.py ${WORK})
+run("pelko-pack pack" ${PACKER} pack ${WORK}/manifest.txt ${WORK}/payload.bin)
+run("pelko-pack index" ${PACKER} index ${WORK}/payload.bin ${WORK}/payload.index)
+if(NOT out MATCHES "^2 piece\\(s\\)")
+  message(FATAL_ERROR "the packed stream is not indexed in two pieces: ${out}")
+endif()
+
+set(build ${WORK}/build)
+run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
+    -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${WORK}/payload.bin)
+run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
+# The index the build placed after the payload is the one the packer wrote.
+file(READ ${build}/src/platform/windows/payload.index built_index HEX)
+file(READ ${WORK}/payload.index packed_index HEX)
+if(NOT built_index STREQUAL packed_index)
+  message(FATAL_ERROR "the build recorded another index than pelko-pack index gives")
+endif()
+
+# Update mode: the payload has no guard, so the run fails after its success line without a box.
+wine_path(${WORK}/local local)
+wine_path(${build}/pelko-setup.exe exe)
+execute_process(COMMAND ${WINE_RUN} ${LAUNCHER} --set "LOCALAPPDATA=${local}" --timeout 120
+                        --cmdline "\"${exe}\" --update" ${exe}
+                OUTPUT_VARIABLE out ERROR_VARIABLE out)
+file(READ ${WORK}/local/Pelko/logs/setup.log log)
+if(NOT log MATCHES " v[0-9.]+ installed in ")
+  message(FATAL_ERROR "no success line in the log:\n${log}\n${out}")
+endif()
+file(STRINGS ${WORK}/manifest.txt lines)
+foreach(line ${lines})
+  string(REGEX MATCH "^[^\t]+" name "${line}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/files/${name}
+                          ${WORK}/local/Programs/Pelko/${name}
+                  RESULT_VARIABLE differs)
+  if(NOT differs EQUAL 0)
+    message(FATAL_ERROR "${name}: installed with other bytes than the payload holds (or missing)")
+  endif()
+endforeach()
+file(SIZE ${WORK}/payload.bin stored)
+message(STATUS "a payload of two pieces (${stored} bytes stored) installs its files exactly")
+file(REMOVE_RECURSE ${WORK})

@@ -1,0 +1,181 @@
+#include "payload/unpack_in_pieces.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "fake_platform.h"
+#include "payload/stream_index.h"
+#include "payload/unpack_payload.h"
+#include "payload_builder.h"
+#include "setup/run_setup.h"
+#include "stream_join.h"
+
+namespace pelko {
+namespace {
+
+using testing::ContainerBuilder;
+using testing::FakePlatform;
+using testing::ProcessExit;
+using testing::raw_deflate;
+
+// "error: {text}", or "|name=size:CRC-like sum" per entry.
+std::string outcome(const StepResult<std::vector<PayloadEntry>>& read) {
+    if (!read) return "error: " + read.error().text;
+    std::string text;
+    for (const PayloadEntry& e : *read) {
+        std::uint64_t sum = 0;
+        for (const std::byte b : e.data()) sum = sum * 31 + static_cast<std::uint8_t>(b);
+        text += "|" + e.name() + "=" + std::to_string(e.size()) + ":" + std::to_string(sum);
+    }
+    return text;
+}
+
+std::string random_text(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < size) text += "pelko setup file "[random() % 17];
+    return text;
+}
+
+std::vector<std::byte> sample_container() {
+    return ContainerBuilder{}
+        .entry("pelko.exe", "MZ" + random_text(150'000, 1))
+        .entry("empty", "")
+        .entry("lib/a.dll", random_text(90'000, 2))
+        .entry("lib/b.dll", random_text(120'000, 3))
+        .entry("licenses/GPL-3.txt", random_text(40'000, 4))
+        .bytes;
+}
+
+// The container cut into `count` equal parts (through headers and data alike), each deflated on
+// its own, joined as the packer does.
+std::vector<std::byte> in_parts(const std::vector<std::byte>& container, std::size_t count) {
+    std::vector<std::vector<std::byte>> streams;
+    const std::size_t part = container.size() / count;
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto begin = container.begin() + static_cast<std::ptrdiff_t>(part * k);
+        const auto end = k + 1 == count ? container.end() : begin + static_cast<std::ptrdiff_t>(part);
+        streams.push_back(raw_deflate(std::vector<std::byte>(begin, end), 6));
+    }
+    return packer::join_raw_streams(streams);
+}
+
+TEST(UnpackInPieces, GivesUnpackPayloadsEntriesInOneSharedBuffer) {
+    const auto container = sample_container();
+    const auto stored = in_parts(container, 4);
+    const auto index = find_stream_index(stored, 4);
+    ASSERT_TRUE(index);
+    ASSERT_EQ(index->pieces.size(), 4u);
+    const std::string expected = outcome(unpack_payload(stored));
+    ASSERT_FALSE(expected.starts_with("error"));
+
+    for (const std::uint32_t processors : {1u, 2u, 4u, 8u}) {
+        FakePlatform os;
+        os.processors = processors;
+        const auto read = unpack_payload_in_pieces(stored, *index, os);
+        EXPECT_EQ(outcome(read), expected) << processors;
+        EXPECT_EQ(os.calls, std::vector<std::string>{"run_concurrently 4"});
+        // Every entry's bytes lie in one buffer of the container's size, in container order.
+        ASSERT_TRUE(read);
+        const std::byte* base = (*read)[0].data().data();
+        for (const PayloadEntry& entry : *read) {
+            if (entry.size() == 0) continue;
+            EXPECT_GE(entry.data().data(), base);
+            EXPECT_LE(entry.data().data() + entry.size(), base + container.size());
+        }
+    }
+}
+
+TEST(UnpackInPieces, AnIndexThatDoesNotFitFallsBackToTheSameResult) {
+    const auto container = sample_container();
+    const auto stored = in_parts(container, 3);
+    const StreamIndex sound = *find_stream_index(stored, 3);
+    ASSERT_EQ(sound.pieces.size(), 3u);
+    const std::string expected = outcome(unpack_payload(stored));
+
+    std::vector<StreamIndex> wrong(5, sound);
+    wrong[0].container_size += 1;
+    wrong[1].container_size -= 1;
+    wrong[2].pieces[1].stored_offset += 1;
+    wrong[3].pieces[2].container_offset -= 1;
+    wrong[4].pieces[1].stored_offset -= 7;
+    for (const StreamIndex& index : wrong) {
+        FakePlatform os;
+        EXPECT_EQ(outcome(unpack_payload_in_pieces(stored, index, os)), expected);
+    }
+    // The same cuts in a stream compressed in one go: its later pieces refer back.
+    const auto whole = raw_deflate(container, 6);
+    FakePlatform on_whole;
+    EXPECT_EQ(outcome(unpack_payload_in_pieces(whole, sound, on_whole)), expected);
+    // One piece, or an index that cannot describe the stream: no threads at all.
+    FakePlatform os;
+    EXPECT_EQ(outcome(unpack_payload_in_pieces(stored, StreamIndex{container.size(), {{0, 0}}}, os)),
+              expected);
+    const auto cut = std::span(stored).first(100);
+    EXPECT_EQ(outcome(unpack_payload_in_pieces(cut, sound, os)), outcome(unpack_payload(cut)));
+    EXPECT_TRUE(os.calls_of("run_concurrently").empty());
+}
+
+TEST(UnpackInPieces, DamageGivesUnpackPayloadsTexts) {
+    const auto container = sample_container();
+    const auto stored = in_parts(container, 4);
+    const StreamIndex index = *find_stream_index(stored, 4);
+    std::mt19937 random(5);
+    for (int i = 0; i < 60; ++i) {
+        auto damaged = stored;
+        damaged[random() % damaged.size()] ^= static_cast<std::byte>(1 + random() % 255);
+        FakePlatform os;
+        EXPECT_EQ(outcome(unpack_payload_in_pieces(damaged, index, os)),
+                  outcome(unpack_payload(damaged)))
+            << i;
+    }
+    // A sound stream of a container with a fault in its last part.
+    auto bad = container;
+    const auto named = ContainerBuilder{}.entry("../escape", "x").bytes;
+    bad.insert(bad.end(), named.begin(), named.end());
+    const auto bad_stored = in_parts(bad, 4);
+    FakePlatform os;
+    const auto read = unpack_payload_in_pieces(bad_stored, *find_stream_index(bad_stored, 4), os);
+    EXPECT_EQ(outcome(read), outcome(unpack_payload(bad_stored)));
+    EXPECT_FALSE(read);
+}
+
+TEST(UnpackInPieces, ARunWithTheIndexInstallsAndLogsAsOneWithout) {
+    constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
+    const auto container = ContainerBuilder{}
+                               .entry("pelko.exe", random_text(200'000, 7))
+                               .entry("pelko-guard.exe", random_text(100'000, 8))
+                               .entry("lib/c.dll", random_text(100'000, 9))
+                               .bytes;
+    const auto stored = in_parts(container, 2);
+    const auto index = encode_stream_index(*find_stream_index(stored, 2));
+    const auto run = [&](std::span<const std::byte> recorded_index) {
+        auto os = std::make_unique<FakePlatform>();
+        os->add_directory(kLocal);
+        os->set_env("LOCALAPPDATA", kLocal);
+        os->set_env("APPDATA", "C:\\Users\\a\\AppData\\Roaming");
+        try {
+            run_setup(*os, stored, std::nullopt, recorded_index);
+        } catch (const ProcessExit&) {
+        }
+        return os;
+    };
+    const auto with = run(index);
+    const auto without = run({});
+    EXPECT_EQ(with->files, without->files);
+    EXPECT_EQ(with->log_messages(OsString::from_utf8(kLocal)),
+              without->log_messages(OsString::from_utf8(kLocal)));
+    EXPECT_EQ(with->calls_of("run_concurrently"), std::vector<std::string>{"run_concurrently 2"});
+    EXPECT_TRUE(without->calls_of("run_concurrently").empty());
+    // A damaged index is only ignored.
+    auto damaged = index;
+    damaged[5] ^= std::byte{1};
+    const auto ignored = run(damaged);
+    EXPECT_EQ(ignored->files, without->files);
+    EXPECT_TRUE(ignored->calls_of("run_concurrently").empty());
+}
+
+}  // namespace
+}  // namespace pelko
