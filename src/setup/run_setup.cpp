@@ -39,11 +39,6 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
     if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
-    // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
-    // Shell link object is made ready on another thread while this one inflates the payload.
-    const std::optional<OsString> programs_dir = start_menu_programs_dir(os);
-    if (programs_dir) os.preload_shell_link();
-
     // 5. Check, inflate and read the whole payload; nothing has changed yet. With a sound index
     // of the stream its pieces are inflated at the same time into one buffer; without one,
     // inflating and reading happen in one pass (unpack_payload), each file inflated straight into
@@ -64,6 +59,12 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
         if (!read) report_failure(os, read.error(), update_mode);
         entries = std::move(*read);
     }
+
+    // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
+    // Shell link object is made ready on another thread while this one stops running copies and
+    // installs the files. (Not earlier: while the payload inflates, every processor has work.)
+    const std::optional<OsString> programs_dir = start_menu_programs_dir(os);
+    if (programs_dir) os.preload_shell_link();
 
     // 6. Make running copies of the app quit.
     if (const StepResult<void> stopped = stop_running_instances(os, install_dir, update_mode);

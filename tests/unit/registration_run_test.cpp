@@ -89,9 +89,11 @@ TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard)
     EXPECT_FALSE(os.started[0].waited);
     EXPECT_TRUE(os.boxes.empty());
 
-    // The shortcut's preload starts before the payload is inflated and any file is written.
+    // The shortcut's preload starts once the payload is read, before running copies are looked
+    // for and any file is written.
     const std::size_t preload = index_of_call("preload_shell_link");
     EXPECT_EQ(os.calls_of("preload_shell_link").size(), 1u);
+    EXPECT_LT(preload, index_of_call("process_snapshot"));
     EXPECT_LT(preload, index_of_call("create_for_writing"));
 
     // Entry, then shortcut, then the success line, then the start.

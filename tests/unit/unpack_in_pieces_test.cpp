@@ -168,6 +168,11 @@ TEST(UnpackInPieces, ARunWithTheIndexInstallsAndLogsAsOneWithout) {
     EXPECT_EQ(with->log_messages(OsString::from_utf8(kLocal)),
               without->log_messages(OsString::from_utf8(kLocal)));
     EXPECT_EQ(with->calls_of("run_concurrently"), std::vector<std::string>{"run_concurrently 2"});
+    // The shortcut's preload waits until the pieces are inflated: they use every processor.
+    const auto& calls = with->calls;
+    EXPECT_LT(std::ranges::find(calls, "run_concurrently 2"),
+              std::ranges::find(calls, "preload_shell_link"));
+    EXPECT_NE(std::ranges::find(calls, "preload_shell_link"), calls.end());
     EXPECT_TRUE(without->calls_of("run_concurrently").empty());
     // A damaged index is only ignored.
     auto damaged = index;
