@@ -8,7 +8,8 @@
 # the sorted list of names, so every run on the same Wine package gives the same payload: the
 # .dll and .exe files of 1 to 8 MiB, in name order, while their total stays below 20,000,000
 # bytes; the first three go to the top level, the others to lib/, and the licence to
-# licenses/GPL-3.txt. Nothing is packed again when the manifest has not changed.
+# licenses/GPL-3.txt. Nothing is packed again when neither the manifest nor the packer has
+# changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,10 +37,13 @@ manifest=$(
   printf 'licenses/GPL-3.txt\t%s\n' "$licence"
 )
 
+packer_id=$(sha256sum < "$packer")
 if [ -f "$out/payload.bin" ] && [ -f "$out/manifest.txt" ] &&
-   [ "$manifest" = "$(cat "$out/manifest.txt")" ]; then
+   [ "$manifest" = "$(cat "$out/manifest.txt")" ] &&
+   [ "$packer_id" = "$(cat "$out/packer.sha256" 2>/dev/null)" ]; then
   echo "reference payload up to date: $out/payload.bin"
   exit 0
 fi
 printf '%s\n' "$manifest" > "$out/manifest.txt"
 "$packer" pack "$out/manifest.txt" "$out/payload.bin"
+printf '%s\n' "$packer_id" > "$out/packer.sha256"
