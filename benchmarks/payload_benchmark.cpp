@@ -1,10 +1,12 @@
 // The payload steps of the installer on a reference payload, measured as ratios against a
 // baseline taken in the same run:
-//   - time: unpack_payload (inflate + read, what a run does) against a bare zlib raw inflate of
-//     the same stream into a buffer of the exact size;
+//   - time: unpack_payload (inflate + read in one pass) against a bare zlib raw inflate of the
+//     same stream into a buffer of the exact size (CPU time); and, when the stream is indexed in
+//     pieces, unpack_payload_in_pieces (what a run does then) on this machine's processors
+//     against the same bare inflate (wall-clock time);
 //   - size: the stored stream against zlib level 9 of the same container;
 //   - memory: the peak heap of inflate + read + install (on the fake platform, whose files cost
-//     nothing) against the inflated size.
+//     nothing) against the inflated size, for both ways of reading.
 //
 //   payload_benchmark PAYLOAD [benchmark options]
 #include <benchmark/benchmark.h>
@@ -16,7 +18,9 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "deflate_encoder.h"
@@ -25,6 +29,8 @@
 #include "payload/inflate_payload.h"
 #include "payload/install_payload.h"
 #include "payload/read_payload.h"
+#include "payload/stream_index.h"
+#include "payload/unpack_in_pieces.h"
 #include "payload/unpack_payload.h"
 
 namespace {
@@ -34,6 +40,8 @@ using namespace pelko;
 std::vector<std::byte> g_stored;
 std::size_t g_container_size = 0;
 std::size_t g_data_size = 0;
+std::optional<StreamIndex> g_index;  // when the stream has two pieces or more
+const std::uint32_t g_processors = std::max(1u, std::thread::hardware_concurrency());
 
 // The fake platform with a disk that keeps no bytes: only the installer's own memory counts.
 class CountingDisk : public testing::FakePlatform {
@@ -73,6 +81,22 @@ void BM_UnpackPayload(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_container_size));
 }
 
+void BM_UnpackInPieces(benchmark::State& state) {
+    if (!g_index) {
+        state.SkipWithError("the stream is one piece");
+        return;
+    }
+    testing::FakePlatform os;  // its run_concurrently starts real threads
+    os.processors = g_processors;
+    for (auto _ : state) {
+        auto entries = unpack_payload_in_pieces(g_stored, *g_index, os);
+        if (!entries) state.SkipWithError("unpack failed");
+        benchmark::DoNotOptimize(entries->data());
+        os.calls.clear();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_container_size));
+}
+
 void BM_InflateThenRead(benchmark::State& state) {
     for (auto _ : state) {
         auto container = inflate_payload(g_stored);
@@ -89,20 +113,28 @@ BENCHMARK(BM_UnpackPayload)->Unit(benchmark::kMillisecond)->Repetitions(9)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_InflateThenRead)->Unit(benchmark::kMillisecond)->Repetitions(9)
     ->ReportAggregatesOnly(true);
+// Wall-clock time: the pieces run on several threads at once.
+BENCHMARK(BM_BareZlibInflate)->Name("BM_BareZlibInflateWall")->UseRealTime()
+    ->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_UnpackInPieces)->UseRealTime()->Unit(benchmark::kMillisecond)->Repetitions(9)
+    ->ReportAggregatesOnly(true);
 
 // Keeps the median CPU time of every benchmark while printing as usual (CPU time: the machines
-// these run on are shared, and the steps run on one thread).
+// these run on are shared, and the steps run on one thread), and the median wall-clock time of
+// the ones measured that way.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
                 medians[run.run_name.function_name] = run.GetAdjustedCPUTime();
+                wall_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> medians;
+    std::map<std::string, double> wall_medians;
 };
 
 // The heap at its highest during `steps`, above what was in use before, and the bytes installed.
@@ -146,6 +178,7 @@ int main(int argc, char** argv) {
     g_container_size = container->size();
     for (const PayloadEntry& e : *entries) g_data_size += e.size();
     const std::size_t zlib9 = packer::deflate_zlib9(*container).size();
+    if (auto index = find_stream_index(g_stored); index && index->pieces.size() > 1) g_index = index;
 
     // Memory: what a run does, and the two-step reading for comparison.
     const auto [unpack_peak, unpack_total] = peak_heap_of([](CountingDisk& os) {
@@ -160,6 +193,19 @@ int main(int argc, char** argv) {
         }
         return *install_payload(os, kInstallDir, read);
     });
+    std::size_t pieces_peak = 0;
+    if (g_index) {
+        std::uint64_t pieces_total = 0;
+        std::tie(pieces_peak, pieces_total) = peak_heap_of([](CountingDisk& os) {
+            os.processors = g_processors;
+            auto read = unpack_payload_in_pieces(g_stored, *g_index, os);
+            return *install_payload(os, kInstallDir, *read);
+        });
+        if (pieces_total != g_data_size) {
+            std::fprintf(stderr, "the install did not write every byte\n");
+            return 1;
+        }
+    }
     if (unpack_total != g_data_size || two_step_total != g_data_size) {
         std::fprintf(stderr, "the install did not write every byte\n");
         return 1;
@@ -183,6 +229,15 @@ int main(int argc, char** argv) {
                 reporter.medians["BM_UnpackPayload"], reporter.medians["BM_BareZlibInflate"],
                 ratio(reporter.medians["BM_InflateThenRead"],
                       reporter.medians["BM_BareZlibInflate"]));
+    if (g_index) {
+        std::printf("time   inflate+read in %zu pieces on %u processors / bare zlib inflate, wall "
+                    "clock: %.3f  (median %.1f ms / %.1f ms)\n",
+                    g_index->pieces.size(), g_processors,
+                    ratio(reporter.wall_medians["BM_UnpackInPieces"],
+                          reporter.wall_medians["BM_BareZlibInflateWall"]),
+                    reporter.wall_medians["BM_UnpackInPieces"],
+                    reporter.wall_medians["BM_BareZlibInflateWall"]);
+    }
     std::printf("size   stored / zlib level 9:              %.4f  (%zu / %zu bytes; goal <= 0.955)\n",
                 ratio(static_cast<double>(g_stored.size()), static_cast<double>(zlib9)),
                 g_stored.size(), zlib9);
@@ -191,5 +246,10 @@ int main(int argc, char** argv) {
                 ratio(static_cast<double>(unpack_peak), static_cast<double>(g_container_size)),
                 unpack_peak, g_container_size,
                 ratio(static_cast<double>(two_step_peak), static_cast<double>(g_container_size)));
+    if (g_index) {
+        std::printf("memory the same, inflated in pieces:        %.3f  (%zu bytes)\n",
+                    ratio(static_cast<double>(pieces_peak), static_cast<double>(g_container_size)),
+                    pieces_peak);
+    }
     return 0;
 }
