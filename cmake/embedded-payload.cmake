@@ -38,18 +38,18 @@ else()
     VERBATIM)
 endif()
 
+# What the host packer records of the payload for the build: `pelko-pack COMMAND PAYLOAD OUTPUT`.
+function(pelko_payload_record command output comment)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${host_packer} ${command} ${PELKO_PAYLOAD_FILE} ${output}
+    DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
+    COMMENT "${comment}"
+    VERBATIM)
+endfunction()
 set(PELKO_PAYLOAD_CRC_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.crc32)
-add_custom_command(OUTPUT ${PELKO_PAYLOAD_CRC_FILE}
-  COMMAND ${host_packer} checksum ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE}
-  DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
-  COMMENT "Recording the payload's CRC-32"
-  VERBATIM)
+pelko_payload_record(checksum ${PELKO_PAYLOAD_CRC_FILE} "Recording the payload's CRC-32")
 set(PELKO_PAYLOAD_INDEX_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.index)
-add_custom_command(OUTPUT ${PELKO_PAYLOAD_INDEX_FILE}
-  COMMAND ${host_packer} index ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
-  DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
-  COMMENT "Indexing the payload's stream"
-  VERBATIM)
+pelko_payload_record(index ${PELKO_PAYLOAD_INDEX_FILE} "Indexing the payload's stream")
 add_custom_target(pelko_payload
   DEPENDS ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE})
 
