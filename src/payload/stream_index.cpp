@@ -92,6 +92,16 @@ std::optional<StreamIndex> decode_stream_index(std::span<const std::byte> bytes,
     return index;
 }
 
+PieceRange piece_range(const StreamIndex& index, std::span<const std::byte> stored, std::size_t i) {
+    const bool last = i + 1 == index.pieces.size();
+    const StreamPiece& piece = index.pieces[i];
+    const std::uint64_t stored_end = last ? stored.size() : index.pieces[i + 1].stored_offset;
+    const std::uint64_t container_end =
+        last ? index.container_size : index.pieces[i + 1].container_offset;
+    return {stored.subspan(piece.stored_offset, stored_end - piece.stored_offset),
+            piece.container_offset, container_end - piece.container_offset, last};
+}
+
 bool inflate_piece(std::span<const std::byte> stored, std::span<std::byte> out, bool last) {
     RawInflater inflater;
     if (!inflater.ok()) return false;
@@ -170,20 +180,16 @@ std::optional<StreamIndex> find_stream_index(std::span<const std::byte> stored,
     // Every piece must inflate on its own; a start that does not is dropped, joining its piece to
     // the one before.
     for (std::size_t i = 0; i < index.pieces.size();) {
-        const bool last = i + 1 == index.pieces.size();
-        const StreamPiece& piece = index.pieces[i];
-        const std::uint64_t stored_end = last ? stored.size() : index.pieces[i + 1].stored_offset;
-        const std::uint64_t container_end =
-            last ? produced : index.pieces[i + 1].container_offset;
-        std::vector<std::byte> out(container_end - piece.container_offset);
-        if (inflate_piece(stored.subspan(piece.stored_offset, stored_end - piece.stored_offset),
-                          out, last)) {
+        const PieceRange piece = piece_range(index, stored, i);
+        std::vector<std::byte> out(piece.container_length);
+        if (inflate_piece(piece.stored, out, piece.last)) {
             ++i;
         } else if (index.pieces.size() == 1) {
             return std::nullopt;
         } else {
-            index.pieces.erase(index.pieces.begin() + static_cast<std::ptrdiff_t>(std::max<std::size_t>(i, 1)));
-            i = i == 0 ? 0 : i - 1;
+            const std::size_t dropped = std::max<std::size_t>(i, 1);
+            index.pieces.erase(index.pieces.begin() + static_cast<std::ptrdiff_t>(dropped));
+            i = dropped - 1;
         }
     }
     return index;

@@ -42,6 +42,17 @@ bool fits_stream(const StreamIndex& index, std::uint64_t stored_size);
 std::optional<StreamIndex> decode_stream_index(std::span<const std::byte> bytes,
                                                std::uint64_t stored_size);
 
+// Piece `i` of a stream that the index fits: its bytes of the stream (up to the next piece's
+// start, or to the end of the stream for the last), its range of the container, and whether it
+// is the last.
+struct PieceRange {
+    std::span<const std::byte> stored;
+    std::uint64_t container_offset = 0;
+    std::uint64_t container_length = 0;
+    bool last = false;
+};
+PieceRange piece_range(const StreamIndex& index, std::span<const std::byte> stored, std::size_t i);
+
 // Inflates one piece (`stored`, from its start to the next piece's start, or to the end of the
 // stream for the last) with a decoder of its own into exactly `out`. True only when the piece
 // fills `out` exactly and, unless it is the last, uses all its bytes, ends on a block boundary and

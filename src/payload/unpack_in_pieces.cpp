@@ -59,16 +59,10 @@ StepResult<std::vector<PayloadEntry>> unpack_payload_in_pieces(std::span<const s
     const std::function<void()> inflate_pieces = [&] {
         for (std::size_t i = next.fetch_add(1); i < count && !failed.load();
              i = next.fetch_add(1)) {
-            const bool last = i + 1 == count;
-            const StreamPiece& piece = index.pieces[i];
-            const std::uint64_t stored_end =
-                last ? stored.size() : index.pieces[i + 1].stored_offset;
-            const std::uint64_t container_end =
-                last ? index.container_size : index.pieces[i + 1].container_offset;
+            const PieceRange piece = piece_range(index, stored, i);
             const std::span<std::byte> out(container.get() + piece.container_offset,
-                                           container_end - piece.container_offset);
-            if (!inflate_piece(stored.subspan(piece.stored_offset, stored_end - piece.stored_offset),
-                               out, last)) {
+                                           piece.container_length);
+            if (!inflate_piece(piece.stored, out, piece.last)) {
                 failed.store(true);
             }
         }

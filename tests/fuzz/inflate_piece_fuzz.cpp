@@ -41,16 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::byte> pieces(index.container_size);
     for (std::size_t i = 0; i < index.pieces.size(); ++i) {
-        const bool last = i + 1 == index.pieces.size();
-        const auto& piece = index.pieces[i];
-        const std::uint64_t stored_end = last ? stored.size() : index.pieces[i + 1].stored_offset;
-        const std::uint64_t container_end =
-            last ? index.container_size : index.pieces[i + 1].container_offset;
-        if (!pelko::inflate_piece(
-                stored.subspan(piece.stored_offset, stored_end - piece.stored_offset),
-                std::span(pieces).subspan(piece.container_offset,
-                                          container_end - piece.container_offset),
-                last)) {
+        const pelko::PieceRange piece = pelko::piece_range(index, stored, i);
+        const auto out = std::span(pieces).subspan(piece.container_offset, piece.container_length);
+        if (!pelko::inflate_piece(piece.stored, out, piece.last)) {
             return 0;  // refused: the caller inflates the stream whole instead
         }
     }

@@ -42,9 +42,7 @@ std::vector<std::byte> joined(const std::vector<std::vector<std::byte>>& parts, 
 
 std::span<const std::byte> piece_of(std::span<const std::byte> stored, const StreamIndex& index,
                                     std::size_t i) {
-    const std::uint64_t end =
-        i + 1 == index.pieces.size() ? stored.size() : index.pieces[i + 1].stored_offset;
-    return stored.subspan(index.pieces[i].stored_offset, end - index.pieces[i].stored_offset);
+    return piece_range(index, stored, i).stored;
 }
 
 TEST(StreamJoin, JoinedStreamInflatesToThePartsInOrder) {
