@@ -1,7 +1,6 @@
 #include "payload/stream_index.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <random>
 
@@ -117,18 +116,7 @@ TEST(StreamIndex, PiecesThatDoNotStandAloneAreRefused) {
     ASSERT_TRUE(one);
     EXPECT_EQ(one->pieces.size(), 1u);
     // zlib's full flush makes such places.
-    z_stream z{};
-    ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::vector<std::byte> flushed(300'000);
-    z.next_out = reinterpret_cast<Bytef*>(flushed.data());
-    z.avail_out = static_cast<uInt>(flushed.size());
-    for (std::size_t i = 0; i < 2; ++i) {
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<std::byte*>(parts[i].data()));
-        z.avail_in = static_cast<uInt>(parts[i].size());
-        ASSERT_NE(deflate(&z, i == 0 ? Z_FULL_FLUSH : Z_FINISH), Z_STREAM_ERROR);
-    }
-    flushed.resize(z.total_out);
-    deflateEnd(&z);
+    const auto flushed = testing::raw_deflate_in_parts(concat(parts), 2);
     const auto at_flush = find_stream_index(flushed, 2);
     ASSERT_TRUE(at_flush);
     ASSERT_EQ(at_flush->pieces.size(), 2u);
