@@ -19,12 +19,13 @@ set(build ${WORK}/build)
 run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
     -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${WORK}/payload.bin)
 run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
-# The index the build placed after the payload is the one the packer wrote.
-file(READ ${build}/src/platform/windows/payload.index built_index HEX)
-file(READ ${WORK}/payload.index packed_index HEX)
-if(NOT built_index STREQUAL packed_index)
-  message(FATAL_ERROR "the build recorded another index than pelko-pack index gives")
-endif()
+# The executable carries the index the packer wrote right after the stored payload.
+run("finding the index in the executable" ${PYTHON} -c [[
+import sys
+exe, payload, index = (open(path, "rb").read() for path in sys.argv[1:4])
+at = exe.find(payload)
+sys.exit(0 if at > 0 and exe[at + len(payload):at + len(payload) + len(index)] == index else 1)
+]] ${build}/pelko-setup.exe ${WORK}/payload.bin ${WORK}/payload.index)
 
 # Update mode: the payload has no guard, so the run fails after its success line without a box.
 wine_path(${WORK}/local local)
