@@ -35,6 +35,8 @@
 
 namespace {
 
+HeapAllocator heap;
+
 using namespace pelko;
 
 std::vector<std::byte> g_stored;
@@ -74,7 +76,7 @@ void BM_BareZlibInflate(benchmark::State& state) {
 
 void BM_UnpackPayload(benchmark::State& state) {
     for (auto _ : state) {
-        auto entries = unpack_payload(g_stored);
+        auto entries = unpack_payload(g_stored, heap);
         if (!entries) state.SkipWithError("unpack failed");
         benchmark::DoNotOptimize(entries->data());
     }
@@ -182,7 +184,7 @@ int main(int argc, char** argv) {
 
     // Memory: what a run does, and the two-step reading for comparison.
     const auto [unpack_peak, unpack_total] = peak_heap_of([](CountingDisk& os) {
-        auto read = unpack_payload(g_stored);
+        auto read = unpack_payload(g_stored, heap);
         return *install_payload(os, kInstallDir, *read);
     });
     const auto [two_step_peak, two_step_total] = peak_heap_of([](CountingDisk& os) {

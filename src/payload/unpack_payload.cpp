@@ -10,6 +10,7 @@
 #include "payload/container_reader.h"
 #include "payload/decompress_error.h"
 #include "payload/raw_inflater.h"
+#include "platform/text_format.h"
 
 namespace pelko {
 namespace {
@@ -23,8 +24,9 @@ constexpr std::uint64_t kExpansionSlack = 65536;
 // that buffer's size (twice the stored length, doubled each time it fills) and its first bytes.
 class StreamSource {
 public:
-    explicit StreamSource(std::span<const std::byte> stored)
-        : stored_(stored), buffer_size_(2 * static_cast<std::uint64_t>(stored.size())) {
+    StreamSource(std::span<const std::byte> stored, BufferAllocator& memory)
+        : stored_(stored), memory_(memory),
+          buffer_size_(2 * static_cast<std::uint64_t>(stored.size())) {
         // Nothing stored: the input ends before any block.
         if (stored.empty()) stop(DecompressStatus::failed_cannot_make_progress);
         else if (!inflater_.ok()) stop(DecompressStatus::failed);
@@ -36,14 +38,17 @@ public:
         return got;
     }
 
-    std::optional<std::shared_ptr<const std::byte[]>> read_data(std::uint64_t length) {
+    StepResult<std::shared_ptr<const std::byte[]>> read_data(std::uint64_t length) {
         if (length == 0) return std::shared_ptr<const std::byte[]>();
-        if (state_ != State::running) return std::nullopt;
         const std::uint64_t in_left = stored_.size() - consumed_;
-        if (length > kMaxExpansion * (in_left + 1) + kExpansionSlack) return std::nullopt;
-        std::shared_ptr<std::byte[]> data(new std::byte[length]);
+        if (state_ != State::running || length > kMaxExpansion * (in_left + 1) + kExpansionSlack) {
+            return fail(std::string(kCutShortText));
+        }
+        std::shared_ptr<std::byte[]> data =
+            length <= SIZE_MAX ? memory_.allocate(static_cast<std::size_t>(length)) : nullptr;
+        if (!data) return fail(format_text(kNoMemoryText, length));
         if (read(std::span(data.get(), static_cast<std::size_t>(length))) < length) {
-            return std::nullopt;
+            return fail(std::string(kCutShortText));
         }
         return data;
     }
@@ -101,6 +106,7 @@ private:
     }
 
     std::span<const std::byte> stored_;
+    BufferAllocator& memory_;
     RawInflater inflater_;
     State state_ = State::running;
     DecompressStatus status_ = DecompressStatus::failed;
@@ -112,8 +118,9 @@ private:
 
 }  // namespace
 
-StepResult<std::vector<PayloadEntry>> unpack_payload(std::span<const std::byte> stored) {
-    StreamSource source(stored);
+StepResult<std::vector<PayloadEntry>> unpack_payload(std::span<const std::byte> stored,
+                                                     BufferAllocator& memory) {
+    StreamSource source(stored, memory);
     StepResult<std::vector<PayloadEntry>> entries = read_container(source);
     if (!entries) source.drain();  // the stream's own fault, if any, is the one to report
     if (source.failed()) return fail(source.failure_text());

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/buffer_allocator.h"
 #include "platform/os_error.h"
 #include "platform/os_string.h"
 
@@ -47,9 +48,10 @@ struct ComObject {
 // platform/windows; tests use an in-memory fake. Operations are stateless from the caller's view:
 // every handle they open is closed before they return, except where a FileHandle is returned and
 // the preload thread of preload_shell_link, which the platform itself waits for and closes.
-class Platform {
+// Large buffers (the payload's) come from the platform too (BufferAllocator::allocate).
+class Platform : public BufferAllocator {
 public:
-    virtual ~Platform() = default;
+    ~Platform() override = default;
 
     // ---- process, command line, environment -------------------------------------------------
 

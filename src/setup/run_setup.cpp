@@ -55,7 +55,7 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
             decode_stream_index(stream_index, stored_payload.size());
         StepResult<std::vector<PayloadEntry>> read =
             index ? unpack_payload_in_pieces(stored_payload, *index, os)
-                  : unpack_payload(stored_payload);
+                  : unpack_payload(stored_payload, os);
         if (!read) report_failure(os, read.error(), update_mode);
         entries = std::move(*read);
     }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 
 #include "e2e_support.h"
 #include "launch.h"
@@ -21,19 +23,23 @@ struct RunResult {
     std::optional<std::wstring> box;
 };
 
-// Runs a copy of the installer carrying the entries "before.txt" and `name`.
-RunResult run_with_name(const std::wstring& folder, const std::string& name, bool update) {
+// Runs a copy of the installer carrying entries of these names. `prepare` may put files into the
+// LOCALAPPDATA folder before the run.
+RunResult run_with_names(const std::wstring& folder, const std::vector<std::string>& names,
+                         bool update,
+                         const std::function<void(const std::wstring& local)>& prepare = {}) {
     const std::wstring dir = test::fresh_directory(folder);
     std::string image = test::read_file(test::setup_exe());
-    const std::string stream = test::raw_deflate(test::container_entry("before.txt", "first") +
-                                                 test::container_entry(name, "hostile"));
-    EXPECT_TRUE(test::replace_payload(image, stream));
+    std::string container;
+    for (const std::string& name : names) container += test::container_entry(name, "new " + name);
+    EXPECT_TRUE(test::replace_payload(image, test::raw_deflate(container)));
     const std::wstring exe = dir + L"\\pelko-setup.exe";
     EXPECT_TRUE(test::write_file(exe, image));
 
     RunResult run;
     run.local = dir + L"\\Local";
     test::create_directories(run.local + L"\\cwd");
+    if (prepare) prepare(run.local);
     test::LaunchOptions launch;
     launch.program = exe;
     launch.command_line = L"\"" + exe + L"\"" + (update ? L" --update" : L"");
@@ -63,6 +69,10 @@ void expect_only_the_log(const std::wstring& local) {
     EXPECT_FALSE(test::file_exists(local + L"\\cwd\\before.txt"));
 }
 
+RunResult run_with_name(const std::wstring& folder, const std::string& name, bool update) {
+    return run_with_names(folder, {"before.txt", name}, update);
+}
+
 TEST(HostilePayload, DotDotNameIsRefusedWithTheBox) {
     const RunResult run = run_with_name(L"e2e-hostile-dotdot", "..\\..\\evil.txt", false);
     ASSERT_TRUE(run.box.has_value()) << "no message box";
@@ -80,6 +90,36 @@ TEST(HostilePayload, DeviceNameIsRefusedInUpdateMode) {
               (std::vector<std::string>{"setup v0.1.1, update: true",
                                         "failed: bad name sub/aux.txt"}));
     expect_only_the_log(run.local);
+}
+
+// Entries whose staging files are files of the payload (a.new its own, a.dll's the a.new of an
+// earlier version): refused before anything is touched, so the installed files stay as they are.
+TEST(HostilePayload, StagingFilesThatAreFilesOfThePayloadAreRefused) {
+    const std::vector<std::string> installed{"pelko.exe", "pelko-guard.exe", "a.new", "a.dll",
+                                             "notes.NEW"};
+    const auto install_old_version = [&](const std::wstring& local) {
+        test::create_directories(local + L"\\Programs\\Pelko");
+        for (const std::string& name : installed) {
+            const std::wstring wide_name(name.begin(), name.end());
+            test::write_file(local + L"\\Programs\\Pelko\\" + wide_name, "old " + name);
+        }
+    };
+    const RunResult run =
+        run_with_names(L"e2e-hostile-staging", installed, true, install_old_version);
+    EXPECT_EQ(run.exit_code, 1u);
+    EXPECT_EQ(test::log_messages(run.local),
+              (std::vector<std::string>{"setup v0.1.1, update: true", "failed: bad name a.new"}));
+    std::vector<std::string> found;
+    for (const auto& file :
+         std::filesystem::directory_iterator(run.local + L"\\Programs\\Pelko")) {
+        found.push_back(test::narrow(file.path().filename().wstring()) + "=" +
+                        test::read_file(file.path().wstring()));
+    }
+    std::ranges::sort(found);
+    EXPECT_EQ(found, (std::vector<std::string>{"a.dll=old a.dll", "a.new=old a.new",
+                                               "notes.NEW=old notes.NEW",
+                                               "pelko-guard.exe=old pelko-guard.exe",
+                                               "pelko.exe=old pelko.exe"}));
 }
 
 }  // namespace

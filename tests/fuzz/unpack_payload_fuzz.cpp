@@ -14,6 +14,7 @@
 namespace {
 
 constexpr std::uint64_t kLimit = 1u << 22;
+pelko::HeapAllocator heap;
 
 }  // namespace
 
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!container && container.error().text.starts_with("payload inflates to more than")) {
         return 0;  // too large for the reference; the one-pass reader is not compared
     }
-    const auto unpacked = pelko::unpack_payload(stored);
+    const auto unpacked = pelko::unpack_payload(stored, heap);
     if (!container) {
         if (unpacked || unpacked.error().text != container.error().text) std::abort();
         return 0;

@@ -90,6 +90,17 @@ std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
     return std::nullopt;
 }
 
+std::shared_ptr<std::byte[]> FakePlatform::allocate(std::size_t size) {
+    if (memory_limit && *memory_in_use_ + size > *memory_limit) return nullptr;
+    *memory_in_use_ += size;
+    // The count is shared with the buffer, which may outlive this platform.
+    return std::shared_ptr<std::byte[]>(new std::byte[size],
+                                        [in_use = memory_in_use_, size](std::byte* block) {
+                                            *in_use -= size;
+                                            delete[] block;
+                                        });
+}
+
 std::u16string FakePlatform::command_line() {
     enter("command_line", "");
     return raw_command_line;

@@ -88,6 +88,9 @@ public:
 
     // Processors: run_concurrently starts at most this many threads, the caller's included.
     std::uint32_t processors = 2;
+    // Memory: allocate() gives null when the buffers it has handed out and that are still alive
+    // would come to more than this many bytes.
+    std::optional<std::uint64_t> memory_limit;
 
     // Return an error code to make an operation fail: (operation name, path or argument).
     std::function<std::optional<std::uint32_t>(std::string_view, const std::string&)> fail_with;
@@ -105,6 +108,7 @@ public:
     std::vector<std::string> log_messages(const OsString& local_app_data) const;
 
     // ---- Platform
+    std::shared_ptr<std::byte[]> allocate(std::size_t size) override;
     std::u16string command_line() override;
     OsString module_file_name() override;
     std::optional<OsString> environment_variable(std::string_view name) override;
@@ -177,6 +181,8 @@ protected:
     std::map<std::uintptr_t, Shortcut> links_;
     std::map<std::uintptr_t, std::uintptr_t> persist_links_;  // persist file -> its link
     std::uintptr_t next_com_object_ = 0x1000;
+    // Bytes of the buffers allocate() has handed out that are still alive.
+    std::shared_ptr<std::uint64_t> memory_in_use_ = std::make_shared<std::uint64_t>(0);
     ComObject new_com_object(const std::string& kind);
 };
 

@@ -91,6 +91,32 @@ TEST(ReadPayload, NameTable) {
     }
 }
 
+// A name whose staging file would be a file of the payload itself: that file would be emptied
+// and carried off by the move, the run reporting success.
+TEST(ReadPayload, StagingFilesThatAreFilesOfThePayloadAreRefused) {
+    const auto outcome_of = [](std::initializer_list<std::string_view> names) {
+        ContainerBuilder container;
+        for (const std::string_view name : names) container.entry(name, "data");
+        return outcome(container);
+    };
+    // Its own staging file, in any case, also once Windows has dropped a trailing blank.
+    EXPECT_EQ(outcome_of({"pelko.exe", "a.new", "a.dll"}), "bad name a.new");
+    EXPECT_EQ(outcome_of({"notes.NEW"}), "bad name notes.NEW");
+    EXPECT_EQ(outcome_of({"sub/a.new "}), "bad name sub/a.new ");
+    // Another entry's target, as Windows opens it: trailing dots dropped, letters upcased.
+    EXPECT_EQ(outcome_of({"a.dll", "a.new."}), "bad name a.dll");
+    EXPECT_EQ(outcome_of({"COPYING", "copying.new. "}), "bad name COPYING");
+    EXPECT_EQ(outcome_of({"Lib/X.dll", "lib//x.NEW."}), "bad name Lib/X.dll");
+    EXPECT_EQ(outcome_of({"\xc3\x84/x.dll", "\xc3\xa4/x.new."}), "bad name \xc3\x84/x.dll");
+    // Staging paths shared, a directory named like a staging file, and names given twice pass.
+    EXPECT_EQ(outcome_of({"pelko.exe", "pelko.dll", "pelko.exe"}),
+              "ok|pelko.exe|pelko.dll|pelko.exe");
+    EXPECT_EQ(outcome_of({"x.new/readme.txt", "x.dll"}), "ok|x.new/readme.txt|x.dll");
+    EXPECT_EQ(outcome_of({"a.newer", "b.new.txt"}), "ok|a.newer|b.new.txt");
+    // The structure is read first: a later fault is the one reported.
+    EXPECT_EQ(outcome(ContainerBuilder{}.entry("a.new", "").raw("\x01")), "payload cut short");
+}
+
 TEST(ReadPayload, EntriesOwnTheirBytesAfterTheContainerIsGone) {
     std::vector<PayloadEntry> entries;
     {

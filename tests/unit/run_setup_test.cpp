@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "payload_builder.h"
 
 namespace pelko {
 namespace {
@@ -31,9 +32,9 @@ struct RunSetup : ::testing::Test {
             "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe"))];
     }
     // Runs and returns the exit code, whether the run returned or ended the process.
-    int run() {
+    int run(std::span<const std::byte> payload = kEmptyPayload) {
         try {
-            return run_setup(os, kEmptyPayload);
+            return run_setup(os, payload);
         } catch (const ProcessExit& exit) {
             return static_cast<int>(exit.code);
         }
@@ -82,6 +83,24 @@ TEST_F(RunSetup, MissingLocalAppDataInUpdateModeShowsNothing) {
     EXPECT_EQ(run(), 1);
     EXPECT_TRUE(os.boxes.empty());
     EXPECT_TRUE(os.files.empty());
+}
+
+TEST_F(RunSetup, MemoryThatRunsOutForThePayloadEndsTheRunBeforeAnyChange) {
+    const auto stored = testing::raw_deflate(testing::ContainerBuilder{}
+                                                 .entry("pelko.exe", std::string(3000, 'p'))
+                                                 .entry("pelko-guard.exe", std::string(5000, 'g'))
+                                                 .bytes);
+    os.processes = {{7, "pelko.exe", "\"C:\\Apps\\pelko.exe\""}};
+    os.raw_command_line = u"setup.exe --update";
+    os.memory_limit = 7999;
+    EXPECT_EQ(run(stored), 1);
+    EXPECT_EQ(log_messages(os),
+              (std::vector<std::string>{"setup v0.1.1, update: true",
+                                        "failed: not enough memory for the payload (5000 bytes)"}));
+    EXPECT_TRUE(os.boxes.empty());
+    EXPECT_TRUE(os.started.empty());  // no copy was asked to quit
+    EXPECT_FALSE(os.directories.contains(
+        FakePlatform::normalize(OsString::from_utf8(std::string(kLocal) + "\\Programs"))));
 }
 
 TEST_F(RunSetup, EmptyCommandLineUsesTheModuleNameAndIsNoUpdate) {

@@ -15,6 +15,8 @@
 namespace pelko {
 namespace {
 
+HeapAllocator heap;
+
 using testing::ContainerBuilder;
 using testing::FakePlatform;
 using testing::ProcessExit;
@@ -68,7 +70,7 @@ TEST(UnpackInPieces, GivesUnpackPayloadsEntriesInOneSharedBuffer) {
     const auto index = find_stream_index(stored, 4);
     ASSERT_TRUE(index);
     ASSERT_EQ(index->pieces.size(), 4u);
-    const std::string expected = outcome(unpack_payload(stored));
+    const std::string expected = outcome(unpack_payload(stored, heap));
     ASSERT_FALSE(expected.starts_with("error"));
 
     for (const std::uint32_t processors : {1u, 2u, 4u, 8u}) {
@@ -88,12 +90,28 @@ TEST(UnpackInPieces, GivesUnpackPayloadsEntriesInOneSharedBuffer) {
     }
 }
 
+TEST(UnpackInPieces, WithoutMemoryForTheWholeContainerEachEntryGetsItsOwn) {
+    const auto container = sample_container();
+    const auto stored = in_parts(container, 4);
+    const StreamIndex index = *find_stream_index(stored, 4);
+    // Enough for every entry on its own, not for the container in one buffer.
+    FakePlatform os;
+    os.memory_limit = container.size() - 1;
+    EXPECT_EQ(outcome(unpack_payload_in_pieces(stored, index, os)),
+              outcome(unpack_payload(stored, heap)));
+    EXPECT_TRUE(os.calls_of("run_concurrently").empty());
+    // Not enough for the largest entry either (150,002 bytes): the run's memory failure.
+    os.memory_limit = 150'001;
+    EXPECT_EQ(outcome(unpack_payload_in_pieces(stored, index, os)),
+              "error: not enough memory for the payload (150002 bytes)");
+}
+
 TEST(UnpackInPieces, AnIndexThatDoesNotFitFallsBackToTheSameResult) {
     const auto container = sample_container();
     const auto stored = in_parts(container, 3);
     const StreamIndex sound = *find_stream_index(stored, 3);
     ASSERT_EQ(sound.pieces.size(), 3u);
-    const std::string expected = outcome(unpack_payload(stored));
+    const std::string expected = outcome(unpack_payload(stored, heap));
 
     std::vector<StreamIndex> wrong(5, sound);
     wrong[0].container_size += 1;
@@ -114,7 +132,7 @@ TEST(UnpackInPieces, AnIndexThatDoesNotFitFallsBackToTheSameResult) {
     EXPECT_EQ(outcome(unpack_payload_in_pieces(stored, StreamIndex{container.size(), {{0, 0}}}, os)),
               expected);
     const auto cut = std::span(stored).first(100);
-    EXPECT_EQ(outcome(unpack_payload_in_pieces(cut, sound, os)), outcome(unpack_payload(cut)));
+    EXPECT_EQ(outcome(unpack_payload_in_pieces(cut, sound, os)), outcome(unpack_payload(cut, heap)));
     EXPECT_TRUE(os.calls_of("run_concurrently").empty());
 }
 
@@ -128,7 +146,7 @@ TEST(UnpackInPieces, DamageGivesUnpackPayloadsTexts) {
         damaged[random() % damaged.size()] ^= static_cast<std::byte>(1 + random() % 255);
         FakePlatform os;
         EXPECT_EQ(outcome(unpack_payload_in_pieces(damaged, index, os)),
-                  outcome(unpack_payload(damaged)))
+                  outcome(unpack_payload(damaged, heap)))
             << i;
     }
     // A sound stream of a container with a fault in its last part.
@@ -138,7 +156,7 @@ TEST(UnpackInPieces, DamageGivesUnpackPayloadsTexts) {
     const auto bad_stored = in_parts(bad, 4);
     FakePlatform os;
     const auto read = unpack_payload_in_pieces(bad_stored, *find_stream_index(bad_stored, 4), os);
-    EXPECT_EQ(outcome(read), outcome(unpack_payload(bad_stored)));
+    EXPECT_EQ(outcome(read), outcome(unpack_payload(bad_stored, heap)));
     EXPECT_FALSE(read);
 }
 

@@ -11,6 +11,8 @@
 namespace pelko {
 namespace {
 
+HeapAllocator heap;
+
 using testing::ContainerBuilder;
 using testing::raw_deflate;
 
@@ -57,14 +59,14 @@ TEST(UnpackPayload, GivesTheEntriesOfInflateThenRead) {
     const auto container = sample_container();
     for (const int level : {0, 1, 9}) {
         const auto stored = raw_deflate(container, level);
-        const auto unpacked = unpack_payload(stored);
+        const auto unpacked = unpack_payload(stored, heap);
         ASSERT_TRUE(unpacked.has_value()) << unpacked.error().text;
         const auto read = read_payload(container);
         EXPECT_TRUE(same_bytes(*unpacked, *read)) << "level " << level;
     }
     // Highly compressible: inflate_payload's buffer doubles many times.
     const auto zeros = ContainerBuilder{}.entry("z", std::string(3'000'000, '\0')).bytes;
-    const auto unpacked = unpack_payload(raw_deflate(zeros));
+    const auto unpacked = unpack_payload(raw_deflate(zeros), heap);
     ASSERT_TRUE(unpacked.has_value());
     EXPECT_TRUE(same_bytes(*unpacked, *read_payload(zeros)));
 }
@@ -84,8 +86,8 @@ TEST(UnpackPayload, FaultsOfTheContainerGiveTheSameTexts) {
     };
     for (const auto& container : containers) {
         const auto stored = raw_deflate(container);
-        EXPECT_EQ(outcome(unpack_payload(stored)), two_step(stored));
-        EXPECT_EQ(outcome(unpack_payload(stored)), outcome(read_payload(container)));
+        EXPECT_EQ(outcome(unpack_payload(stored, heap)), two_step(stored));
+        EXPECT_EQ(outcome(unpack_payload(stored, heap)), outcome(read_payload(container)));
     }
 }
 
@@ -94,27 +96,27 @@ TEST(UnpackPayload, DamagedStreamsGiveTheSameTexts) {
     // Cut at many places, including right at the start and just before the end.
     for (std::size_t cut = 0; cut < stored.size(); cut += 1 + cut / 3) {
         const std::span<const std::byte> part(stored.data(), cut);
-        EXPECT_EQ(outcome(unpack_payload(part)), two_step(part)) << "cut at " << cut;
+        EXPECT_EQ(outcome(unpack_payload(part, heap)), two_step(part)) << "cut at " << cut;
     }
     // Single flipped bytes: invalid data, or other bytes, or a container fault.
     std::mt19937 random(11);
     for (int i = 0; i < 150; ++i) {
         auto damaged = stored;
         damaged[random() % damaged.size()] ^= static_cast<std::byte>(1 + random() % 255);
-        EXPECT_EQ(outcome(unpack_payload(damaged)), two_step(damaged)) << "damage " << i;
+        EXPECT_EQ(outcome(unpack_payload(damaged, heap)), two_step(damaged)) << "damage " << i;
     }
     // Stored forms that fail at once.
     for (const std::string& raw : {std::string("\x07"), std::string("\x07") + std::string(40, '\0'),
                                   std::string("\x01\x05\x00\xfa\xff" "hel", 8)}) {
         const auto bytes = std::as_bytes(std::span(raw));
-        EXPECT_EQ(outcome(unpack_payload(bytes)), two_step(bytes));
+        EXPECT_EQ(outcome(unpack_payload(bytes, heap)), two_step(bytes));
     }
 }
 
 TEST(UnpackPayload, AStreamFaultAfterABadNameIsTheOneReported) {
     auto stored = raw_deflate(ContainerBuilder{}.entry("../x", std::string(70000, 'q')).bytes, 0);
     stored.resize(stored.size() - 10);  // the stream now ends early
-    const auto unpacked = unpack_payload(stored);
+    const auto unpacked = unpack_payload(stored, heap);
     ASSERT_FALSE(unpacked.has_value());
     EXPECT_TRUE(unpacked.error().text.starts_with(
         "DecompressError { status: FailedCannotMakeProgress, output: [4, 0, 46, 46, 47, 120"))

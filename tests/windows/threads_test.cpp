@@ -18,6 +18,8 @@
 namespace pelko {
 namespace {
 
+HeapAllocator heap;
+
 TEST(WindowsThreads, TaskRunsAtOnceOnAsManyThreadsAsAllowedThenAllHaveReturned) {
     win::WindowsPlatform os;
     const DWORD processors = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
@@ -62,7 +64,7 @@ TEST(WindowsThreads, PayloadInPiecesGivesTheEntriesOfOnePass) {
 
     win::WindowsPlatform os;
     const auto in_pieces = unpack_payload_in_pieces(stored, *index, os);
-    const auto one_pass = unpack_payload(stored);
+    const auto one_pass = unpack_payload(stored, heap);
     ASSERT_TRUE(in_pieces);
     ASSERT_TRUE(one_pass);
     ASSERT_EQ(in_pieces->size(), one_pass->size());

@@ -11,6 +11,10 @@
 
 namespace pelko::win {
 
+std::shared_ptr<std::byte[]> WindowsPlatform::allocate(std::size_t size) {
+    return HeapAllocator().allocate(size);
+}
+
 std::u16string WindowsPlatform::command_line() {
     const wchar_t* line = GetCommandLineW();
     return std::u16string(reinterpret_cast<const char16_t*>(line));

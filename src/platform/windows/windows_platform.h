@@ -13,6 +13,8 @@ public:
     WindowsPlatform& operator=(const WindowsPlatform&) = delete;
     ~WindowsPlatform() override;
 
+    std::shared_ptr<std::byte[]> allocate(std::size_t size) override;
+
     std::u16string command_line() override;
     OsString module_file_name() override;
     std::optional<OsString> environment_variable(std::string_view name) override;

@@ -13,6 +13,9 @@ class ForwardingPlatform : public Platform {
 public:
     explicit ForwardingPlatform(Platform& inner) : inner_(inner) {}
 
+    std::shared_ptr<std::byte[]> allocate(std::size_t size) override {
+        return inner_.allocate(size);
+    }
     std::u16string command_line() override { return inner_.command_line(); }
     OsString module_file_name() override { return inner_.module_file_name(); }
     std::optional<OsString> environment_variable(std::string_view name) override {

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "payload/container_reader.h"
+#include "platform/buffer_allocator.h"
+#include "platform/text_format.h"
+
+namespace pelko {
+
+// A container in memory, for read_container. Its entries either get copies of their bytes, in
+// buffers from an allocator, or view the bytes in place in a buffer they then own jointly.
+class MemorySource {
+public:
+    // Entries get copies: the container is only borrowed.
+    MemorySource(std::span<const std::byte> container, BufferAllocator& memory)
+        : bytes_(container), memory_(&memory) {}
+    // Entries view `buffer`, which holds the container in its first `size` bytes.
+    MemorySource(std::shared_ptr<const std::byte[]> buffer, std::size_t size)
+        : bytes_(buffer.get(), size), shared_(std::move(buffer)) {}
+
+    std::size_t read(std::span<std::byte> out) {
+        const std::size_t count = std::min(out.size(), bytes_.size() - position_);
+        if (count != 0) std::memcpy(out.data(), bytes_.data() + position_, count);
+        position_ += count;
+        return count;
+    }
+
+    StepResult<std::shared_ptr<const std::byte[]>> read_data(std::uint64_t length) {
+        if (length > bytes_.size() - position_) return fail(std::string(kCutShortText));
+        if (length == 0) return std::shared_ptr<const std::byte[]>();
+        const std::byte* at = bytes_.data() + position_;
+        const auto size = static_cast<std::size_t>(length);
+        std::shared_ptr<const std::byte[]> data;
+        if (shared_) {
+            data = std::shared_ptr<const std::byte[]>(shared_, at);
+        } else {
+            std::shared_ptr<std::byte[]> copy = memory_->allocate(size);
+            if (!copy) return fail(format_text(kNoMemoryText, length));
+            std::memcpy(copy.get(), at, size);
+            data = std::move(copy);
+        }
+        position_ += size;
+        return data;
+    }
+
+private:
+    std::span<const std::byte> bytes_;
+    std::shared_ptr<const std::byte[]> shared_;
+    BufferAllocator* memory_ = nullptr;
+    std::size_t position_ = 0;
+};
+
+}  // namespace pelko
