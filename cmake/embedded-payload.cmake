@@ -1,24 +1,30 @@
 # The payload of pelko-setup.exe: PELKO_PAYLOAD when set, else the demo app packed from
-# payload/manifest.txt by a host build of pelko-pack. Sets PELKO_PAYLOAD_FILE and
+# payload/manifest.txt by a host pelko-pack. Sets PELKO_HOST_PACKER, PELKO_PAYLOAD_FILE and
 # PELKO_PAYLOAD_ASM (the assembly file that places it in the read-only section ".payload",
 # preceded by its CRC-32, which the host pelko-pack computes, and its length: two 32-bit
 # little-endian words, so that tools find the exact range in the section, which the linker may
 # pad; and followed by the index of its stream, also from pelko-pack, which tells where the stream
 # can be inflated in pieces at the same time).
-include(ExternalProject)
-
-# The packer runs on the build machine: a separate native build of tools/, without the cross
-# toolchain.
-set(host_dir ${CMAKE_BINARY_DIR}/host-tools)
-set(host_packer ${host_dir}/pelko-pack)
-ExternalProject_Add(pelko_host_tools
-  SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools
-  BINARY_DIR ${host_dir}
-  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
-  BUILD_COMMAND ${CMAKE_COMMAND} --build ${host_dir} --target pelko-pack
-  INSTALL_COMMAND ""
-  BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${host_packer})
+# The packer runs on the build machine: PELKO_PACKER when given (a pelko-pack built before, for
+# one), else a separate native build of tools/, without the cross toolchain.
+set(PELKO_PACKER "" CACHE FILEPATH "A host pelko-pack to use instead of building one")
+if(PELKO_PACKER)
+  set(host_packer ${PELKO_PACKER})
+  add_custom_target(pelko_host_tools)
+else()
+  include(ExternalProject)
+  set(host_dir ${CMAKE_BINARY_DIR}/host-tools)
+  set(host_packer ${host_dir}/pelko-pack)
+  ExternalProject_Add(pelko_host_tools
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools
+    BINARY_DIR ${host_dir}
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
+    BUILD_COMMAND ${CMAKE_COMMAND} --build ${host_dir} --target pelko-pack
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${host_packer})
+endif()
+set(PELKO_HOST_PACKER ${host_packer})
 
 if(PELKO_PAYLOAD)
   get_filename_component(PELKO_PAYLOAD_FILE "${PELKO_PAYLOAD}" ABSOLUTE)
@@ -38,18 +44,21 @@ else()
     VERBATIM)
 endif()
 
-# What the host packer records of the payload for the build: `pelko-pack COMMAND PAYLOAD OUTPUT`.
-function(pelko_payload_record command output comment)
-  add_custom_command(OUTPUT ${output}
-    COMMAND ${host_packer} ${command} ${PELKO_PAYLOAD_FILE} ${output}
-    DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
-    COMMENT "${comment}"
-    VERBATIM)
-endfunction()
+# What the host packer records of the payload for the build: its CRC-32 and its stream's index,
+# after reading it the way the installer will (PELKO_PAYLOAD_CHECK): a payload the installer
+# would refuse does not build.
 set(PELKO_PAYLOAD_CRC_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.crc32)
-pelko_payload_record(checksum ${PELKO_PAYLOAD_CRC_FILE} "Recording the payload's CRC-32")
 set(PELKO_PAYLOAD_INDEX_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.index)
-pelko_payload_record(index ${PELKO_PAYLOAD_INDEX_FILE} "Indexing the payload's stream")
+set(check_arg)
+if(NOT PELKO_PAYLOAD_CHECK)
+  set(check_arg --no-check)
+endif()
+add_custom_command(OUTPUT ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
+  COMMAND ${host_packer} prepare ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE}
+          ${PELKO_PAYLOAD_INDEX_FILE} ${check_arg}
+  DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
+  COMMENT "Checking the payload and recording its CRC-32 and its stream's index"
+  VERBATIM)
 add_custom_target(pelko_payload
   DEPENDS ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE})
 

@@ -18,7 +18,8 @@ std::string decompress_error_text(DecompressStatus status, std::span<const std::
 
 std::string decompress_error_text(DecompressStatus status, std::span<const std::byte> first,
                                   std::uint64_t buffer_size) {
-    std::string text = "DecompressError { status: ";
+    std::string text(kDecompressErrorStart);
+    text += "status: ";
     text += status == DecompressStatus::failed ? "Failed" : "FailedCannotMakeProgress";
     text += ", output: [";
     const std::uint64_t shown = std::min<std::uint64_t>(buffer_size, kShownBytes);

@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace pelko {
+
+// How every text of decompress_error_text begins, and no other failure text of the payload does.
+inline constexpr std::string_view kDecompressErrorStart = "DecompressError { ";
 
 // Why the payload could not be inflated: invalid data, or input that ends before the final block.
 enum class DecompressStatus { failed, failed_cannot_make_progress };

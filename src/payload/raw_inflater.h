@@ -35,7 +35,9 @@ public:
         // zlib does not write through next_in.
         stream_.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(in.data()));
         stream_.avail_in = in_chunk;
-        stream_.next_out = reinterpret_cast<Bytef*>(out.data());
+        // zlib refuses a null output pointer even for no room at all, which an empty span may
+        // hold: a stream that produces nothing (the empty container) still has to reach its end.
+        stream_.next_out = out.empty() ? &no_room_ : reinterpret_cast<Bytef*>(out.data());
         stream_.avail_out = out_chunk;
         const int status = inflate(&stream_, flush);
         return {status, in_chunk - stream_.avail_in, out_chunk - stream_.avail_out};
@@ -43,6 +45,7 @@ public:
 
 private:
     z_stream stream_{};
+    Bytef no_room_ = 0;
     bool ok_ = false;
 };
 

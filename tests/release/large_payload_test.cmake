@@ -17,7 +17,7 @@ endif()
 
 set(build ${WORK}/build)
 run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
-    -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${WORK}/payload.bin)
+    -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${WORK}/payload.bin -DPELKO_PACKER=${PACKER})
 run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
 # The executable carries the index the packer wrote right after the stored payload.
 run("finding the index in the executable" ${PYTHON} -c [[

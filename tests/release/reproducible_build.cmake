@@ -1,12 +1,13 @@
 # Two clean builds of pelko-setup.exe, in two build folders of different names, from the same
 # sources and payload, give the same bytes.
-# Run as: cmake -DSOURCE=... -DWORK=... -DPAYLOAD=... -DTOOLCHAIN=... -P reproducible_build.cmake
+# Run as: cmake -DSOURCE=... -DWORK=... -DPAYLOAD=... -DTOOLCHAIN=... -DPACKER=...
+#         -P reproducible_build.cmake
 file(REMOVE_RECURSE ${WORK})
 foreach(dir first second-build)
   set(build ${WORK}/${dir})
   execute_process(
     COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
-            -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD}
+            -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD} -DPELKO_PACKER=${PACKER}
     OUTPUT_QUIET RESULT_VARIABLE code)
   if(NOT code EQUAL 0)
     message(FATAL_ERROR "configure of ${build} failed")

@@ -16,7 +16,7 @@ run("openssl pkcs12" openssl pkcs12 -export -inkey ${WORK}/key.pem -in ${WORK}/c
 
 set(build ${WORK}/build)
 run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
-    -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD}
+    -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD} -DPELKO_PACKER=${PACKER}
     -DPELKO_SIGN_PKCS12=${WORK}/signer.p12 -DPELKO_SIGN_PASSWORD=pelko-test)
 run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
 set(exe ${build}/pelko-setup.exe)

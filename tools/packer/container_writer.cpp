@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "payload/payload_name.h"
+#include "payload/staging_collision.h"
+#include "payload/staging_path.h"
 #include "platform/os_string.h"
 
 namespace pelko::packer {
@@ -31,6 +33,22 @@ std::expected<void, std::string> check_name(std::string_view name) {
                                "\"..\", alternate streams (\":\") or device names such as CON)");
     }
     return {};
+}
+
+std::optional<std::string> staging_collision_text(std::span<const std::string_view> names) {
+    const std::vector<StagingCollision> collisions = find_staging_collisions(names);
+    if (collisions.empty()) return std::nullopt;
+    std::string text;
+    for (const StagingCollision& c : collisions) {
+        const std::string name(names[c.entry]);
+        const std::string staging = staging_path(OsString::from_utf8(name)).wtf8();
+        text += text.empty() ? "bad name " : "; bad name ";
+        text += name + ": it is written first as " + staging + ", which ";
+        text += c.entry == c.target ? std::string("is the file itself")
+                                    : "is the file " + std::string(names[c.target]);
+    }
+    return text + " (the installer writes each file beside its target with the extension "
+                  "\"new\" and then moves it over the target)";
 }
 
 std::expected<void, std::string> append_entry(std::vector<std::byte>& container,

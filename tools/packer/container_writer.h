@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <expected>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,5 +19,9 @@ std::expected<void, std::string> append_entry(std::vector<std::byte>& container,
 
 // The reason the installer would refuse the name, or nothing when it is accepted.
 std::expected<void, std::string> check_name(std::string_view name);
+
+// Why the installer would refuse these names together, install order kept: each entry whose
+// staging file is a file of the payload, with both files named; nothing when there is none.
+std::optional<std::string> staging_collision_text(std::span<const std::string_view> names);
 
 }  // namespace pelko::packer

@@ -15,7 +15,9 @@
 #include "payload/inflate_payload.h"
 #include "payload/payload_checksum.h"
 #include "payload/read_payload.h"
+#include "payload/decompress_error.h"
 #include "payload/stream_index.h"
+#include "payload/unpack_payload.h"
 
 namespace fs = std::filesystem;
 using namespace pelko;
@@ -27,6 +29,7 @@ constexpr const char* kUsage =
     "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]...\n"
     "       pelko-pack list PAYLOAD_OR_EXE\n"
     "       pelko-pack extract PAYLOAD_OR_EXE DIR\n"
+    "       pelko-pack prepare PAYLOAD CRC32_OUTPUT INDEX_OUTPUT [--no-check]\n"
     "       pelko-pack checksum PAYLOAD OUTPUT\n"
     "       pelko-pack index PAYLOAD OUTPUT\n";
 
@@ -67,6 +70,13 @@ void write_whole(const fs::path& path, std::span<const std::byte> bytes) {
     if (ec) throw Failure{path.string() + ": cannot write: " + ec.message()};
 }
 
+// The CRC-32 as the build records it: 4 bytes, little-endian.
+std::vector<std::byte> crc32_record(std::uint32_t crc) {
+    std::vector<std::byte> bytes;
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::byte>((crc >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
 int pack(const fs::path& manifest, const fs::path& output, std::vector<fs::path> search) {
     search.insert(search.begin(), manifest.parent_path().empty() ? fs::path(".")
                                                                   : manifest.parent_path());
@@ -75,11 +85,19 @@ int pack(const fs::path& manifest, const fs::path& output, std::vector<fs::path>
     const auto lines = read_manifest(manifest, search);
     if (!lines) throw Failure{lines.error()};
 
-    std::vector<std::byte> container;
+    std::vector<std::string_view> names;
     for (const ManifestLine& line : *lines) {
         if (auto name = check_name(line.name); !name) {
             throw Failure{manifest.string() + ": " + name.error()};
         }
+        names.push_back(line.name);
+    }
+    if (const auto collisions = staging_collision_text(names)) {
+        throw Failure{manifest.string() + ": " + *collisions};
+    }
+
+    std::vector<std::byte> container;
+    for (const ManifestLine& line : *lines) {
         const std::vector<std::byte> data = read_whole(line.source, 0xFFFFFFFFull);
         const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
         if (auto added = append_entry(container, line.name, text); !added) {
@@ -159,11 +177,31 @@ int list(const fs::path& input) {
 // Writes the CRC-32 of a payload file as 4 bytes, little-endian: what the build places in
 // front of the payload in pelko-setup.exe.
 int checksum(const fs::path& input, const fs::path& output) {
+    write_whole(output, crc32_record(payload_crc32(read_whole(input, UINT64_MAX))));
+    return 0;
+}
+
+// Makes ready a payload packed elsewhere for the build, which embeds it: checks it the way the
+// installer will read it (unless `check` is off, for a payload meant to be refused at run time),
+// then writes its CRC-32 and its stream's index as `checksum` and `index` do; a stream that
+// cannot be indexed gets an empty index, which the installer reads as none.
+int prepare(const fs::path& input, const fs::path& crc_output, const fs::path& index_output,
+            bool check) {
     const std::vector<std::byte> stored = read_whole(input, UINT64_MAX);
-    const std::uint32_t crc = payload_crc32(stored);
-    std::vector<std::byte> bytes;
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::byte>((crc >> (8 * i)) & 0xFF));
-    write_whole(output, bytes);
+    if (check) {
+        HeapAllocator heap;
+        if (const auto read = unpack_payload(stored, heap); !read) {
+            const std::string& text = read.error().text;
+            if (text.starts_with(kDecompressErrorStart)) {
+                throw Failure{input.string() + ": not a raw DEFLATE stream that inflates (" +
+                              text + ")"};
+            }
+            throw Failure{input.string() + ": " + text};
+        }
+    }
+    write_whole(crc_output, crc32_record(payload_crc32(stored)));
+    const std::optional<StreamIndex> found = find_stream_index(stored);
+    write_whole(index_output, found ? encode_stream_index(*found) : std::vector<std::byte>());
     return 0;
 }
 
@@ -213,6 +251,10 @@ int main(int argc, char** argv) {
         }
         if (args.size() == 2 && args[0] == "list") return list(args[1]);
         if (args.size() == 3 && args[0] == "extract") return extract(args[1], args[2]);
+        if ((args.size() == 4 || (args.size() == 5 && args[4] == "--no-check")) &&
+            args[0] == "prepare") {
+            return prepare(args[1], args[2], args[3], args.size() == 4);
+        }
         if (args.size() == 3 && args[0] == "checksum") return checksum(args[1], args[2]);
         if (args.size() == 3 && args[0] == "index") return index(args[1], args[2]);
         std::fputs(kUsage, stderr);

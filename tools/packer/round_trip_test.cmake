@@ -1,5 +1,6 @@
 # pelko-pack: pack -> list -> extract gives back every file exactly; bad input is refused with a
-# clear message and nothing written. Run as: cmake -DPACKER=... -DWORK=... -P round_trip_test.cmake
+# clear message and nothing written.
+# Run as: cmake -DPACKER=... -DWORK=... -DPYTHON=... -P round_trip_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/src/sub)
 
@@ -113,12 +114,55 @@ if(made EQUAL 0)
   expect_refused("file over 4 GiB" "file over 4 GiB (4294967296 bytes)" pack ${WORK}/huge.txt ${WORK}/refused.bin)
   file(REMOVE ${WORK}/src/huge.bin)
 endif()
+file(WRITE ${WORK}/staging.txt "a.new${TAB}src/app.bin\na.dll${TAB}src/app.bin\nok.txt${TAB}src/app.bin\n")
+expect_refused("a file of the payload as a staging file"
+  "bad name a.new: it is written first as a.new, which is the file itself; bad name a.dll: it is written first as a.new, which is the file a.new"
+  pack ${WORK}/staging.txt ${WORK}/refused.bin)
 expect_refused("missing manifest" "cannot read the manifest" pack ${WORK}/none.txt ${WORK}/refused.bin)
 if(EXISTS ${WORK}/refused.bin OR EXISTS ${WORK}/refused.bin.tmp)
   message(FATAL_ERROR "a refused pack wrote its output")
 endif()
 
+# prepare: what the build records of a payload packed elsewhere, once it reads as the installer
+# reads it. An empty payload (the raw DEFLATE stream 03 00) is one.
+run_packer(prepare ${WORK}/payload.bin ${WORK}/prepared.crc32 ${WORK}/prepared.index)
+expect_equal("${code}" "0" "prepare: ${err}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/prepared.crc32 ${WORK}/payload.crc32
+                RESULT_VARIABLE differs)
+expect_equal("${differs}" "0" "prepare writes the CRC-32 record of checksum")
+execute_process(COMMAND ${PYTHON} -c "open('${WORK}/empty.bin', 'wb').write(bytes([3, 0]))")
+run_packer(prepare ${WORK}/empty.bin ${WORK}/empty.crc32 ${WORK}/empty.index)
+expect_equal("${code}" "0" "prepare of an empty payload: ${err}")
+run_packer(index ${WORK}/empty.bin ${WORK}/empty.index)
+expect_equal("${code}" "0" "index of an empty payload: ${err}")
+run_packer(list ${WORK}/empty.bin)
+expect_equal("${code}" "0" "list of an empty payload: ${err}")
+string(FIND "${out}" "0 entries, 0 bytes of file data, container 0 bytes, stored 2 bytes" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "list of an empty payload: ${out}")
+endif()
+
 file(WRITE ${WORK}/junk.bin "this is not a deflate stream at all")
+expect_refused("prepare of junk" "junk.bin: not a raw DEFLATE stream that inflates (DecompressError { status: "
+  prepare ${WORK}/junk.bin ${WORK}/junk.crc32 ${WORK}/junk.index)
+# A sound stream of a container the installer refuses: the installer's own text.
+execute_process(COMMAND ${PYTHON} -c [[
+import sys, zlib
+entry = lambda name, data: len(name).to_bytes(2, "little") + name + len(data).to_bytes(4, "little") + data
+c = zlib.compressobj(9, zlib.DEFLATED, -15)
+open(sys.argv[1], "wb").write(c.compress(entry(b"ok.txt", b"1") + entry(b"../x", b"2")) + c.flush())
+]] ${WORK}/refused-names.bin RESULT_VARIABLE made)
+expect_equal("${made}" "0" "making a payload with a bad name")
+expect_refused("prepare of a bad name" "refused-names.bin: bad name ../x"
+  prepare ${WORK}/refused-names.bin ${WORK}/refused.crc32 ${WORK}/refused.index)
+# Unchecked, both are made ready as they are; junk has no index.
+run_packer(prepare ${WORK}/refused-names.bin ${WORK}/refused.crc32 ${WORK}/refused.index --no-check)
+expect_equal("${code}" "0" "prepare --no-check: ${err}")
+run_packer(prepare ${WORK}/junk.bin ${WORK}/junk.crc32 ${WORK}/junk.index --no-check)
+expect_equal("${code}" "0" "prepare --no-check of junk: ${err}")
+file(SIZE ${WORK}/junk.index junk_index_size)
+expect_equal("${junk_index_size}" "0" "the index of junk")
+
 expect_refused("junk payload" "DecompressError { status: " list ${WORK}/junk.bin)
 expect_refused("missing payload" "nothing.bin: no such file" list ${WORK}/nothing.bin)
 file(WRITE ${WORK}/fake.exe "MZ but nothing else")

@@ -1,0 +1,90 @@
+# Builds around payloads packed elsewhere. The build reads the payload the way the installer will:
+# one that the installer would refuse (a file of the payload as another's staging file) does not
+# build, unless PELKO_PAYLOAD_CHECK is OFF; then it is embedded as it is, and the installer itself
+# refuses it under Wine. An empty payload builds, and its run installs nothing, writes the
+# uninstall entry and the shortcut, logs its success line and fails to start the guard.
+# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
+#         -DLAUNCHER=... -P custom_payload_test.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+include(${CMAKE_CURRENT_LIST_DIR}/release_steps.cmake)
+
+run("making the payloads" ${PYTHON} -c [[
+import sys, zlib
+out = sys.argv[1]
+def entry(name, data):
+    return len(name).to_bytes(2, "little") + name + len(data).to_bytes(4, "little") + data
+names = [b"pelko.exe", b"pelko-guard.exe", b"a.new", b"a.dll", b"notes.NEW"]
+deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
+container = b"".join(entry(name, b"new " + name) for name in names)
+open(out + "/staging.bin", "wb").write(deflate.compress(container) + deflate.flush())
+open(out + "/empty.bin", "wb").write(bytes([3, 0]))
+]] ${WORK})
+
+# Runs the build's installer under Wine in update mode (no box), with the two folders of the
+# profile in WORK/<name>; leaves the exit code in `code` and the log in `log`.
+function(run_installer name)
+  file(MAKE_DIRECTORY "${WORK}/${name}/Roaming/Microsoft/Windows/Start Menu/Programs")
+  wine_path(${WORK}/${name} profile)
+  wine_path(${build}/pelko-setup.exe exe)
+  execute_process(COMMAND ${WINE_RUN} ${LAUNCHER} --set "LOCALAPPDATA=${profile}"
+                          --set "APPDATA=${profile}\\Roaming" --timeout 120
+                          --cmdline "\"${exe}\" --update" ${exe}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE result)
+  file(READ ${WORK}/${name}/Pelko/logs/setup.log text)
+  set(code "${result}" PARENT_SCOPE)
+  set(log "${text}" PARENT_SCOPE)
+endfunction()
+
+function(expect_log_messages what)
+  string(REGEX REPLACE "(^|\n)[0-9]+ pid [0-9]+ " "\\1" messages "${log}")
+  string(REPLACE ";" "," expected "${ARGN}")
+  string(REPLACE "\n" ";" messages "${messages}")
+  list(REMOVE_ITEM messages "")
+  string(REPLACE ";" "," messages "${messages}")
+  if(NOT messages STREQUAL expected)
+    message(FATAL_ERROR "${what}: the log reads\n  [${messages}]\nnot\n  [${expected}]")
+  endif()
+endfunction()
+
+set(build ${WORK}/build)
+run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
+    -DCMAKE_BUILD_TYPE=Release -DPELKO_PACKER=${PACKER} -DPELKO_PAYLOAD=${WORK}/staging.bin)
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2
+                OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
+if(code EQUAL 0 OR NOT out MATCHES "staging.bin: bad name a.new")
+  message(FATAL_ERROR "a payload the installer refuses was built around (${code}):\n${out}")
+endif()
+
+run("configure unchecked" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD_CHECK=OFF)
+run("build unchecked" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
+run_installer(refused)
+expect_log_messages("the unchecked payload" "setup v0.1.1, update: true" "failed: bad name a.new")
+if(NOT code EQUAL 1 OR EXISTS ${WORK}/refused/Programs)
+  message(FATAL_ERROR "the refused payload: exit code ${code}, or files were written")
+endif()
+
+run("configure empty" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD_CHECK=ON
+    -DPELKO_PAYLOAD=${WORK}/empty.bin)
+run("build empty" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
+run_installer(empty)
+wine_path(${WORK}/empty/Programs/Pelko install_dir)
+expect_log_messages("the empty payload" "setup v0.1.1, update: true"
+  "v0.1.1 installed in ${install_dir}"
+  "failed: Pelko not started: Path not found. (os error 3)")
+if(NOT code EQUAL 1 OR EXISTS ${WORK}/empty/Programs)
+  message(FATAL_ERROR "the empty payload: exit code ${code}, or an install directory was made")
+endif()
+if(NOT EXISTS "${WORK}/empty/Roaming/Microsoft/Windows/Start Menu/Programs/Pelko.lnk")
+  message(FATAL_ERROR "the empty payload: no shortcut")
+endif()
+run("reading the uninstall entry" ${WINE_RUN} reg query
+    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko" /v InstallLocation)
+string(FIND "${out}" "REG_SZ    ${install_dir}" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the empty payload: the uninstall entry is not this run's:\n${out}")
+endif()
+message(STATUS "payloads packed elsewhere: refused as the installer refuses them, embedded "
+               "unchecked when asked, and an empty one builds and runs")
+file(REMOVE_RECURSE ${WORK})
