@@ -65,7 +65,8 @@ public:
     // valid and the name did not exist before.
     virtual bool create_named_mutex(std::string_view name) = 0;
     virtual std::uint32_t current_process_id() = 0;
-    // Ends the process at once with the exit code.
+    // Ends the process at once with the exit code, whatever another thread of the platform (the
+    // preload of preload_shell_link) is doing.
     [[noreturn]] virtual void exit_process(std::uint32_t code) = 0;
 
     // ---- clocks and sleep -------------------------------------------------------------------
@@ -132,8 +133,8 @@ public:
     // ---- COM and the Shell link object ------------------------------------------------------
 
     // Starts making the Shell link object ready (its libraries loaded, COM's first use made) on
-    // another thread, while this one goes on; nothing else changes. A later com_initialize, and
-    // the end of the process, wait until that work is over.
+    // another thread, while this one goes on; nothing else changes. A later com_initialize waits
+    // until that work is over; exit_process does not.
     virtual void preload_shell_link() = 0;
     virtual HResult com_initialize() = 0;  // apartment-threaded
     virtual void com_uninitialize() = 0;

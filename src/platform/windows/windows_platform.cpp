@@ -64,9 +64,14 @@ bool WindowsPlatform::create_named_mutex(std::string_view name) {
 std::uint32_t WindowsPlatform::current_process_id() { return GetCurrentProcessId(); }
 
 void WindowsPlatform::exit_process(std::uint32_t code) {
-    // The preload thread is let finish: ending the process while it is inside COM's start-up
-    // would leave COM half made for the libraries' detach code.
-    finish_preload();
+    // A failure may end the run while the preload thread is still inside COM's start-up, or
+    // stuck there. The end does not wait for it: TerminateProcess stops every thread at once and
+    // runs no library's detach code, so none of it sees COM half made, and no lock that thread
+    // holds (the loader's, which ExitProcess takes first) can hold the process, and with it the
+    // setup mutex, alive.
+    if (preload_thread_ != nullptr && WaitForSingleObject(preload_thread_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(GetCurrentProcess(), code);
+    }
     ExitProcess(code);
 }
 
