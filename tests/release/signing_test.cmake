@@ -1,6 +1,7 @@
-# Signing: a build given a PKCS#12 file and its password signs pelko-setup.exe; the signature
-# verifies against the (throwaway, self-signed) certificate, and the signed executable still
-# installs its payload under Wine, every file with the right bytes.
+# Signing: a build given a PKCS#12 file and, at build time, its password signs pelko-setup.exe
+# without writing the password into any file of the build; the signature verifies against the
+# (throwaway, self-signed) certificate, and the signed executable still installs its payload
+# under Wine, every file with the right bytes.
 # Run as: cmake -DSOURCE=... -DWORK=... -DPAYLOAD=... -DTOOLCHAIN=... -DPACKER=...
 #               -DWINE_RUN=... -DLAUNCHER=... -P signing_test.cmake
 file(REMOVE_RECURSE ${WORK})
@@ -15,11 +16,25 @@ run("openssl pkcs12" openssl pkcs12 -export -inkey ${WORK}/key.pem -in ${WORK}/c
     -out ${WORK}/signer.p12 -passout pass:pelko-test)
 
 set(build ${WORK}/build)
+# The password is not taken as a build setting, and does not stay in the cache when given as one.
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
+                        -DPELKO_SIGN_PASSWORD=pelko-test
+                OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
+if(code EQUAL 0 OR NOT out MATCHES "PELKO_SIGN_PASSWORD is not read from the build's settings")
+  message(FATAL_ERROR "a password given as a build setting was taken (${code}):\n${out}")
+endif()
+# It is read from the environment at build time.
 run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
     -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD} -DPELKO_PACKER=${PACKER}
-    -DPELKO_SIGN_PKCS12=${WORK}/signer.p12 -DPELKO_SIGN_PASSWORD=pelko-test)
+    -DPELKO_SIGN_PKCS12=${WORK}/signer.p12)
+set(ENV{PELKO_SIGN_PASSWORD} pelko-test)
 run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
+unset(ENV{PELKO_SIGN_PASSWORD})
 set(exe ${build}/pelko-setup.exe)
+execute_process(COMMAND grep -r -l -a pelko-test ${build} OUTPUT_VARIABLE holders)
+if(holders)
+  message(FATAL_ERROR "the password is written in the build's files:\n${holders}")
+endif()
 
 run("osslsigncode verify" osslsigncode verify -CAfile ${WORK}/cert.pem -in ${exe})
 if(NOT out MATCHES "Signature verification: ok")
