@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "setup/product.h"
+#include "shared/product.h"
 
 namespace pelko {
 

@@ -3,7 +3,7 @@
 #include "instances/command_line_program.h"
 #include "instances/find_processes.h"
 #include "platform/path.h"
-#include "setup/product.h"
+#include "shared/product.h"
 
 namespace pelko {
 

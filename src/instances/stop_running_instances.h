@@ -4,7 +4,7 @@
 
 #include "platform/os_string.h"
 #include "platform/platform.h"
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

@@ -15,7 +15,7 @@
 #include "payload/staging_collision.h"
 #include "platform/os_string.h"
 #include "platform/text_format.h"
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

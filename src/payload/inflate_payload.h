@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

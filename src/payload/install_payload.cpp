@@ -6,7 +6,7 @@
 #include "platform/directories.h"
 #include "platform/path.h"
 #include "platform/text_format.h"
-#include "setup/os_error_text.h"
+#include "shared/os_error_text.h"
 
 namespace pelko {
 namespace {

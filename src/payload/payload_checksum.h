@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

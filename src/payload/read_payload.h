@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "payload/payload_entry.h"
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

@@ -7,7 +7,7 @@
 #include "payload/payload_entry.h"
 #include "payload/stream_index.h"
 #include "platform/platform.h"
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

@@ -6,7 +6,7 @@
 
 #include "payload/payload_entry.h"
 #include "platform/buffer_allocator.h"
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "setup/setup_failure.h"
+#include "shared/setup_failure.h"
 
 namespace pelko {
 

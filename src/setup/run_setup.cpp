@@ -14,8 +14,8 @@
 #include "registration/uninstall_entry.h"
 #include "setup/command_line.h"
 #include "setup/failure_report.h"
-#include "setup/os_error_text.h"
-#include "setup/product.h"
+#include "shared/os_error_text.h"
+#include "shared/product.h"
 #include "setup/setup_log.h"
 
 namespace pelko {

@@ -4,7 +4,7 @@
 
 #include "platform/directories.h"
 #include "platform/path.h"
-#include "setup/product.h"
+#include "shared/product.h"
 
 namespace pelko {
 namespace {

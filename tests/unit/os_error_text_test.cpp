@@ -1,4 +1,4 @@
-#include "setup/os_error_text.h"
+#include "shared/os_error_text.h"
 
 #include <gtest/gtest.h>
 

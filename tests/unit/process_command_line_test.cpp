@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "instances/command_line_program.h"
-#include "instances/command_line_query.h"
+#include "platform/command_line_query.h"
 
 namespace pelko {
 namespace {

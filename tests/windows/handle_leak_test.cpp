@@ -21,7 +21,7 @@
 #include "platform/windows/wide.h"
 #include "platform/windows/windows_platform.h"
 #include "registration/shortcut.h"
-#include "setup/product.h"
+#include "shared/product.h"
 #include "setup/run_setup.h"
 #include "test_paths.h"
 

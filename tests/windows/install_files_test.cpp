@@ -9,7 +9,7 @@
 #include "payload/install_payload.h"
 #include "payload/read_payload.h"
 #include "platform/windows/windows_platform.h"
-#include "setup/os_error_text.h"
+#include "shared/os_error_text.h"
 #include "test_paths.h"
 
 namespace pelko {

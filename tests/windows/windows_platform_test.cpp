@@ -4,7 +4,7 @@
 
 #include "platform/windows/wide.h"
 #include "platform/windows/windows_platform.h"
-#include "setup/os_error_text.h"
+#include "shared/os_error_text.h"
 #include "setup/setup_log.h"
 #include "test_paths.h"
 

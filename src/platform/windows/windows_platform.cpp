@@ -11,6 +11,8 @@
 
 namespace pelko::win {
 
+void restrict_dll_search() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
 std::shared_ptr<std::byte[]> WindowsPlatform::allocate(std::size_t size) {
     return HeapAllocator().allocate(size);
 }

@@ -4,6 +4,11 @@
 
 namespace pelko::win {
 
+// Makes the process load DLLs from the system directory only, so that a DLL planted beside the
+// installer (in a Downloads folder, say) is never loaded. Called first, before anything can
+// load a DLL.
+void restrict_dll_search();
+
 // The platform on the real Win32 API. Each operation converts its strings at the call and
 // closes what it opens before returning.
 class WindowsPlatform : public Platform {

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "instances/command_line_query.h"
+#include "platform/command_line_query.h"
 #include "platform/windows/unique_resource.h"
 #include "platform/windows/wide.h"
 #include "platform/windows/windows_platform.h"

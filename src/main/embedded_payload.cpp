@@ -1,4 +1,4 @@
-#include "platform/windows/embedded_payload.h"
+#include "main/embedded_payload.h"
 
 // The two ends of the payload, placed by the generated assembly file of the build.
 extern "C" const std::byte pelko_payload_begin[];

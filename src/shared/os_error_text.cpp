@@ -1,4 +1,4 @@
-#include "setup/os_error_text.h"
+#include "shared/os_error_text.h"
 
 #include "platform/text_format.h"
 

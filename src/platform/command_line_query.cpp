@@ -1,4 +1,4 @@
-#include "instances/command_line_query.h"
+#include "platform/command_line_query.h"
 
 #include <cstring>
 
