@@ -7,11 +7,9 @@
 namespace pelko {
 namespace {
 
-bool is_not_found(std::uint32_t code) {
-    return code == 2 || code == 3 || code == 15 || code == 53 || code == 67;
+bool exists_as_directory(Platform& os, const OsError& error, const OsString& path) {
+    return error.kind == OsErrorKind::already_exists && os.is_directory(path);
 }
-
-bool is_already_exists(std::uint32_t code) { return code == 80 || code == 183; }
 
 }  // namespace
 
@@ -20,14 +18,8 @@ OsResult<void> create_directory_all(Platform& os, const OsString& path) {
     OsString current = path;
     for (;;) {
         const OsResult<void> made = os.create_directory(current);
-        if (made) break;
-        const OsError error = made.error();
-        if (error.nul_in_string) return made;
-        if (is_already_exists(error.code)) {
-            if (os.is_directory(current)) break;
-            return made;
-        }
-        if (!is_not_found(error.code)) return made;
+        if (made || exists_as_directory(os, made.error(), current)) break;
+        if (made.error().kind != OsErrorKind::not_found) return made;
         std::optional<OsString> parent = windows_parent(current);
         if (!parent || parent->empty()) return made;
         missing.push_back(std::move(current));
@@ -35,10 +27,7 @@ OsResult<void> create_directory_all(Platform& os, const OsString& path) {
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         const OsResult<void> made = os.create_directory(*it);
-        if (made) continue;
-        const OsError& error = made.error();
-        if (!error.nul_in_string && is_already_exists(error.code) && os.is_directory(*it)) continue;
-        return made;
+        if (!made && !exists_as_directory(os, made.error(), *it)) return made;
     }
     return {};
 }

@@ -9,14 +9,23 @@ namespace pelko {
 // Text of the one failure that is made before any OS call: a string holding a NUL.
 inline constexpr std::string_view kNulInStringText = "strings passed to WinAPI cannot contain NULs";
 
-// A failed platform operation: an OS error code, or a string that could not be passed to the OS
-// because it holds a NUL. Codes travel unworded; the step that fails words them.
-struct OsError {
-    std::uint32_t code = 0;
-    bool nul_in_string = false;
+// What a failure means to the steps that decide on it. The Win32 layer sets it once, from the
+// system's code; everything above it decides on the kind alone.
+enum class OsErrorKind {
+    not_found,       // the file, its folder, the drive or the share is not there
+    already_exists,  // a file or folder of that name is there
+    access_denied,
+    nul_in_string,   // refused before any call: a string holding a NUL
+    other,
+};
 
-    static OsError from_code(std::uint32_t c) { return OsError{c, false}; }
-    static OsError nul() { return OsError{0, true}; }
+// A failed platform operation: its kind and the system's code, which is only worded when a step
+// words the failure (os_error_text).
+struct OsError {
+    OsErrorKind kind = OsErrorKind::other;
+    std::uint32_t code = 0;
+
+    static OsError nul() { return OsError{OsErrorKind::nul_in_string, 0}; }
     friend bool operator==(const OsError&, const OsError&) = default;
 };
 

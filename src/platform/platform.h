@@ -61,9 +61,9 @@ public:
     virtual OsString module_file_name() = 0;
     // An environment variable; nothing when it is not set (an empty value counts as set).
     virtual std::optional<OsString> environment_variable(std::string_view name) = 0;
-    // Creates the named mutex and keeps it until the process ends. True only when the handle is
-    // valid and the name did not exist before.
-    virtual bool create_named_mutex(std::string_view name) = 0;
+    // Creates the named mutex and keeps it until the process ends. Succeeds only when the handle
+    // is valid and the name did not exist before (already_exists when it did).
+    virtual OsResult<void> create_named_mutex(std::string_view name) = 0;
     virtual std::uint32_t current_process_id() = 0;
     // Ends the process at once with the exit code, whatever another thread of the platform (the
     // preload of preload_shell_link) is doing.
@@ -118,10 +118,9 @@ public:
     // ---- registry ---------------------------------------------------------------------------
 
     // Writes one value under HKEY_CURRENT_USER\subkey, creating the subkey when missing.
-    // Returns the Win32 status: 0 on success.
-    virtual std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
-                                             std::uint32_t type,
-                                             std::span<const std::byte> data) = 0;
+    virtual OsResult<void> set_registry_value(std::string_view subkey, std::string_view name,
+                                              std::uint32_t type,
+                                              std::span<const std::byte> data) = 0;
 
     // ---- Threads ------------------------------------------------------------------------------
 
@@ -164,8 +163,7 @@ public:
                              std::uint32_t style) = 0;
     // The system's message for a message number, from ntdll's table when asked; the error of the
     // formatting call when there is none.
-    virtual std::expected<std::u16string, std::uint32_t> system_message(std::uint32_t number,
-                                                                        bool from_ntdll) = 0;
+    virtual OsResult<std::u16string> system_message(std::uint32_t number, bool from_ntdll) = 0;
 };
 
 }  // namespace pelko

@@ -29,12 +29,12 @@ std::array<std::byte, 4> reg_dword_data(std::uint32_t value) {
 
 bool write_text(Platform& os, std::string_view name, std::string_view text) {
     const std::vector<std::byte> data = reg_sz_data(text);
-    return os.set_registry_value(kUninstallSubkey, name, kRegSz, data) == 0;
+    return os.set_registry_value(kUninstallSubkey, name, kRegSz, data).has_value();
 }
 
 bool write_number(Platform& os, std::string_view name, std::uint32_t value) {
     const std::array<std::byte, 4> data = reg_dword_data(value);
-    return os.set_registry_value(kUninstallSubkey, name, kRegDword, data) == 0;
+    return os.set_registry_value(kUninstallSubkey, name, kRegDword, data).has_value();
 }
 
 }  // namespace

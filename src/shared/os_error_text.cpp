@@ -18,7 +18,7 @@ std::string os_error_text(Platform& os, std::uint32_t code) {
     const auto message = os.system_message(nt_status ? code & ~kNtStatusBit : code, nt_status);
     if (!message) {
         return format_text("OS Error {} (FormatMessageW() returned error {})", code,
-                           message.error());
+                           message.error().code);
     }
     std::u16string_view units = *message;
     while (!units.empty() && is_trailing_space(units.back())) units.remove_suffix(1);
@@ -28,7 +28,7 @@ std::string os_error_text(Platform& os, std::uint32_t code) {
 }
 
 std::string error_text(Platform& os, const OsError& error) {
-    if (error.nul_in_string) return std::string(kNulInStringText);
+    if (error.kind == OsErrorKind::nul_in_string) return std::string(kNulInStringText);
     return os_error_text(os, error.code);
 }
 

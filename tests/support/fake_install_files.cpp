@@ -9,13 +9,13 @@ OsResult<FileHandle> FakePlatform::create_for_writing(const OsString& path) {
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     const std::string key = normalize(path);
     if (const auto code = enter("create_for_writing", path.to_text())) {
-        return std::unexpected(OsError::from_code(*code));
+        return std::unexpected(injected_error(*code));
     }
     const std::string parent = parent_key(key);
     if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError::from_code(3));
+        return std::unexpected(OsError{OsErrorKind::not_found, 3});
     }
-    if (directories.contains(key)) return std::unexpected(OsError::from_code(5));
+    if (directories.contains(key)) return std::unexpected(OsError{OsErrorKind::access_denied, 5});
     files[key].clear();  // created, or cut to zero bytes
     const std::uintptr_t handle = next_handle_++;
     open_files_[handle] = OpenFile{key, false};
@@ -26,17 +26,17 @@ OsResult<void> FakePlatform::move_replacing(const OsString& from, const OsString
     if (from.contains_nul() || to.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("move_replacing", format_text("{} -> {}", from.to_text(),
                                                               to.to_text()))) {
-        return std::unexpected(OsError::from_code(*code));
+        return std::unexpected(injected_error(*code));
     }
     const std::string source = normalize(from);
     const std::string target = normalize(to);
     const auto it = files.find(source);
-    if (it == files.end()) return std::unexpected(OsError::from_code(2));
+    if (it == files.end()) return std::unexpected(OsError{OsErrorKind::not_found, 2});
     const std::string parent = parent_key(target);
     if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError::from_code(3));
+        return std::unexpected(OsError{OsErrorKind::not_found, 3});
     }
-    if (directories.contains(target)) return std::unexpected(OsError::from_code(5));
+    if (directories.contains(target)) return std::unexpected(OsError{OsErrorKind::access_denied, 5});
     if (source == target) return {};
     std::string contents = std::move(it->second);
     files.erase(it);
@@ -47,9 +47,9 @@ OsResult<void> FakePlatform::move_replacing(const OsString& from, const OsString
 OsResult<void> FakePlatform::delete_file(const OsString& path) {
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("delete_file", path.to_text())) {
-        return std::unexpected(OsError::from_code(*code));
+        return std::unexpected(injected_error(*code));
     }
-    if (files.erase(normalize(path)) == 0) return std::unexpected(OsError::from_code(2));
+    if (files.erase(normalize(path)) == 0) return std::unexpected(OsError{OsErrorKind::not_found, 2});
     return {};
 }
 

@@ -118,9 +118,14 @@ std::optional<OsString> FakePlatform::environment_variable(std::string_view name
     return it->second;
 }
 
-bool FakePlatform::create_named_mutex(std::string_view name) {
-    if (enter("create_named_mutex", std::string(name))) return false;
-    return mutexes.insert(std::string(name)).second;
+OsResult<void> FakePlatform::create_named_mutex(std::string_view name) {
+    if (const auto code = enter("create_named_mutex", std::string(name))) {
+        return std::unexpected(injected_error(*code));
+    }
+    if (!mutexes.insert(std::string(name)).second) {
+        return std::unexpected(OsError{OsErrorKind::already_exists, 183});
+    }
+    return {};
 }
 
 std::uint32_t FakePlatform::current_process_id() { return process_id; }
@@ -161,14 +166,14 @@ OsResult<void> FakePlatform::create_directory(const OsString& path) {
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     const std::string key = normalize(path);
     if (const auto code = enter("create_directory", path.to_text())) {
-        return std::unexpected(OsError::from_code(*code));
+        return std::unexpected(injected_error(*code));
     }
     if (directories.contains(key) || files.contains(key)) {
-        return std::unexpected(OsError::from_code(183));
+        return std::unexpected(OsError{OsErrorKind::already_exists, 183});
     }
     const std::string parent = parent_key(key);
     if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError::from_code(3));
+        return std::unexpected(OsError{OsErrorKind::not_found, 3});
     }
     directories.insert(key);
     return {};
@@ -183,13 +188,13 @@ OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     const std::string key = normalize(path);
     if (const auto code = enter("open_for_append", path.to_text())) {
-        return std::unexpected(OsError::from_code(*code));
+        return std::unexpected(injected_error(*code));
     }
     const std::string parent = parent_key(key);
     if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError::from_code(3));
+        return std::unexpected(OsError{OsErrorKind::not_found, 3});
     }
-    if (directories.contains(key)) return std::unexpected(OsError::from_code(5));
+    if (directories.contains(key)) return std::unexpected(OsError{OsErrorKind::access_denied, 5});
     files.try_emplace(key);
     const std::uintptr_t handle = next_handle_++;
     open_files_[handle] = OpenFile{key, true};
@@ -198,9 +203,9 @@ OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
 
 OsResult<std::uint32_t> FakePlatform::write_file(FileHandle file, std::span<const std::byte> data) {
     const auto it = open_files_.find(file.value);
-    if (it == open_files_.end()) return std::unexpected(OsError::from_code(6));
+    if (it == open_files_.end()) return std::unexpected(OsError{OsErrorKind::other, 6});
     if (const auto code = enter("write_file", format_text("{} {}", it->second.key, data.size()))) {
-        return std::unexpected(OsError::from_code(*code));
+        return std::unexpected(injected_error(*code));
     }
     const std::size_t n = std::min<std::size_t>(data.size(), 0xFFFFFFFFu);
     files[it->second.key].append(reinterpret_cast<const char*>(data.data()), n);
@@ -219,12 +224,11 @@ void FakePlatform::message_box(std::string_view text, std::string_view caption,
     boxes.push_back(Box{std::string(text), std::string(caption), style});
 }
 
-std::expected<std::u16string, std::uint32_t> FakePlatform::system_message(std::uint32_t number,
-                                                                         bool from_ntdll) {
+OsResult<std::u16string> FakePlatform::system_message(std::uint32_t number, bool from_ntdll) {
     enter("system_message", format_text("{} {}", number, from_ntdll ? "ntdll" : "system"));
     const auto& table = from_ntdll ? ntdll_messages : system_messages;
     const auto it = table.find(number);
-    if (it == table.end()) return std::unexpected(317u);  // ERROR_MR_MID_NOT_FOUND
+    if (it == table.end()) return std::unexpected(injected_error(317));  // ERROR_MR_MID_NOT_FOUND
     return it->second;
 }
 

@@ -12,6 +12,9 @@
 
 namespace pelko::testing {
 
+// A failure a test injects through `fail_with`: the code as given, of no particular kind.
+inline OsError injected_error(std::uint32_t code) { return OsError{OsErrorKind::other, code}; }
+
 // Thrown by FakePlatform::exit_process so a test can see how the run ended.
 struct ProcessExit {
     std::uint32_t code;
@@ -112,7 +115,7 @@ public:
     std::u16string command_line() override;
     OsString module_file_name() override;
     std::optional<OsString> environment_variable(std::string_view name) override;
-    bool create_named_mutex(std::string_view name) override;
+    OsResult<void> create_named_mutex(std::string_view name) override;
     std::uint32_t current_process_id() override;
     [[noreturn]] void exit_process(std::uint32_t code) override;
 
@@ -139,8 +142,8 @@ public:
                                ProgramWait wait) override;
 
     // registry (fake_registry.cpp)
-    std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
-                                     std::uint32_t type, std::span<const std::byte> data) override;
+    OsResult<void> set_registry_value(std::string_view subkey, std::string_view name,
+                                      std::uint32_t type, std::span<const std::byte> data) override;
 
     // Real threads, so that the sanitizers see the work as it runs on Windows.
     void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
@@ -163,8 +166,7 @@ public:
 
     void message_box(std::string_view text, std::string_view caption,
                      std::uint32_t style) override;
-    std::expected<std::u16string, std::uint32_t> system_message(std::uint32_t number,
-                                                                bool from_ntdll) override;
+    OsResult<std::u16string> system_message(std::uint32_t number, bool from_ntdll) override;
 
 protected:
     // Records the call and asks `fail_with`; a code means the operation fails with it.

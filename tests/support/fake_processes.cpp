@@ -30,9 +30,9 @@ OsResult<void> FakePlatform::run_program(const OsString& program, const OsString
         return std::unexpected(OsError::nul());
     }
     if (const auto code = enter("run_program", program.to_text() + "|" + command_line.to_text())) {
-        return std::unexpected(OsError::from_code(*code));
+        return std::unexpected(injected_error(*code));
     }
-    if (!files.contains(normalize(program))) return std::unexpected(OsError::from_code(2));
+    if (!files.contains(normalize(program))) return std::unexpected(OsError{OsErrorKind::not_found, 2});
     started.push_back(StartedProgram{program.to_text(), command_line.to_text(),
                                      wait == ProgramWait::until_exit});
     if (on_run_program) on_run_program(started.back());

@@ -31,10 +31,10 @@ TEST(CreateDirectoryAll, ExistingDirectoryIsNoErrorButAFileIs) {
     os.files["c:\\d\\f"] = "";
     const auto r = create_directory_all(os, OsString::from_utf8("C:\\d\\f"));
     ASSERT_FALSE(r);
-    EXPECT_EQ(r.error(), OsError::from_code(183));
+    EXPECT_EQ(r.error(), (OsError{OsErrorKind::already_exists, 183}));
     const auto below = create_directory_all(os, OsString::from_utf8("C:\\d\\f\\g"));
     ASSERT_FALSE(below);
-    EXPECT_EQ(below.error(), OsError::from_code(183));
+    EXPECT_EQ(below.error(), (OsError{OsErrorKind::already_exists, 183}));
 }
 
 TEST(CreateDirectoryAll, OtherErrorsStopTheWalk) {
@@ -46,7 +46,7 @@ TEST(CreateDirectoryAll, OtherErrorsStopTheWalk) {
     };
     const auto r = create_directory_all(os, OsString::from_utf8("C:\\d\\x\\y"));
     ASSERT_FALSE(r);
-    EXPECT_EQ(r.error(), OsError::from_code(5));
+    EXPECT_EQ(r.error(), testing::injected_error(5));
     EXPECT_EQ(os.calls_of("create_directory").size(), 2u);
 }
 
@@ -54,7 +54,7 @@ TEST(CreateDirectoryAll, NulIsRefusedBeforeAnyCall) {
     FakePlatform os;
     const auto r = create_directory_all(os, OsString::from_utf8(std::string("C:\\a\0b", 6)));
     ASSERT_FALSE(r);
-    EXPECT_TRUE(r.error().nul_in_string);
+    EXPECT_TRUE(r.error().kind == OsErrorKind::nul_in_string);
     EXPECT_TRUE(os.calls_of("create_directory").empty());
 }
 

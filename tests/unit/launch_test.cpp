@@ -32,11 +32,11 @@ TEST(StartInstalledApp, ErrorOfTheStartIsReturned) {
     FakePlatform os;
     const auto missing = start_installed_app(os, OsString::from_utf8("C:\\gone\\pelko-guard.exe"));
     ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error(), OsError::from_code(2));
+    EXPECT_EQ(missing.error(), (OsError{OsErrorKind::not_found, 2}));
     const auto nul =
         start_installed_app(os, OsString::from_utf8(std::string("C:\\a\0b\\pelko-guard.exe", 22)));
     ASSERT_FALSE(nul);
-    EXPECT_TRUE(nul.error().nul_in_string);
+    EXPECT_TRUE(nul.error().kind == OsErrorKind::nul_in_string);
 }
 
 }  // namespace

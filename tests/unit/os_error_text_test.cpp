@@ -40,7 +40,7 @@ TEST(OsErrorText, NonAsciiMessageIsConverted) {
 TEST(ErrorText, NulInStringHasItsOwnText) {
     FakePlatform os;
     EXPECT_EQ(error_text(os, OsError::nul()), "strings passed to WinAPI cannot contain NULs");
-    EXPECT_EQ(error_text(os, OsError::from_code(3)),
+    EXPECT_EQ(error_text(os, (OsError{OsErrorKind::not_found, 3})),
               "The system cannot find the path specified. (os error 3)");
 }
 

@@ -103,9 +103,10 @@ class RepeatedRunPlatform : public test::ForwardingPlatform {
 public:
     using ForwardingPlatform::ForwardingPlatform;
     std::u16string command_line() override { return u"\"pelko-setup.exe\" --update"; }
-    bool create_named_mutex(std::string_view name) override {
-        if (!mutex_held_) mutex_held_ = inner().create_named_mutex(name);
-        return mutex_held_;
+    OsResult<void> create_named_mutex(std::string_view name) override {
+        if (!mutex_held_) mutex_held_ = inner().create_named_mutex(name).has_value();
+        if (!mutex_held_) return std::unexpected(OsError{OsErrorKind::already_exists, 183});
+        return {};
     }
     [[noreturn]] void exit_process(std::uint32_t code) override { throw ProcessExit{code}; }
 
@@ -314,8 +315,7 @@ TEST_F(HandleLeak, RegistryComAndTexts) {
     const std::string subkey = "Software\\Daskove\\PelkoHandleTest";
     const std::uint32_t one = 1;
     expect_no_leak("registry values", 100, [&] {
-        EXPECT_EQ(windows.set_registry_value(subkey, "Number", 4, std::as_bytes(std::span(&one, 1))),
-                  0u);
+        EXPECT_TRUE(windows.set_registry_value(subkey, "Number", 4, std::as_bytes(std::span(&one, 1))));
     });
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Daskove\\PelkoHandleTest");
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Daskove");

@@ -35,7 +35,7 @@ public:
     std::vector<std::string> started;
 
     std::u16string command_line() override { return u"pelko-setup.exe --update"; }
-    bool create_named_mutex(std::string_view) override { return true; }
+    OsResult<void> create_named_mutex(std::string_view) override { return {}; }
     [[noreturn]] void exit_process(std::uint32_t code) override { throw Exited{code}; }
     void message_box(std::string_view text, std::string_view, std::uint32_t) override {
         boxes.emplace_back(text);
@@ -45,9 +45,9 @@ public:
         started.push_back(program.to_text());
         return {};
     }
-    std::uint32_t set_registry_value(std::string_view, std::string_view, std::uint32_t,
-                                     std::span<const std::byte>) override {
-        return 0;
+    OsResult<void> set_registry_value(std::string_view, std::string_view, std::uint32_t,
+                                      std::span<const std::byte>) override {
+        return {};
     }
 };
 

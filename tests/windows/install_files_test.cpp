@@ -100,8 +100,9 @@ TEST(WindowsInstallFiles, CreateForWritingEmptiesAnExistingFile) {
     const auto missing_dir = os.create_for_writing(os_path(dir + L"\\no\\a.new"));
     ASSERT_FALSE(missing_dir.has_value());
     EXPECT_EQ(missing_dir.error().code, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(missing_dir.error().kind, OsErrorKind::not_found);
     EXPECT_TRUE(os.create_for_writing(OsString::from_utf8(std::string("a\0b", 3)))
-                    .error().nul_in_string);
+                    .error().kind == OsErrorKind::nul_in_string);
 }
 
 TEST(WindowsInstallFiles, DeleteRemovesAFileAndReportsAMissingOne) {

@@ -188,7 +188,7 @@ TEST_F(Processes, RunProgramStartsOnlyAnExePathWithADirectory) {
     const auto nul = os.run_program(OsString::from_utf8(std::string("C:\\a\0.exe", 9)),
                                     os_path(L"x"), ProgramWait::no);
     ASSERT_FALSE(nul);
-    EXPECT_TRUE(nul.error().nul_in_string);
+    EXPECT_TRUE(nul.error().kind == OsErrorKind::nul_in_string);
 }
 
 TEST_F(Processes, PathExists) {

@@ -116,7 +116,7 @@ TEST(WindowsFilePath, RelativeAndLongPathsGetTheVerbatimPrefix) {
               L"C:\\" + std::wstring(244, L'b'));
     const auto nul = win::file_path(OsString::from_utf8(std::string("C:\\a\0b", 6)));
     ASSERT_FALSE(nul);
-    EXPECT_TRUE(nul.error().nul_in_string);
+    EXPECT_TRUE(nul.error().kind == OsErrorKind::nul_in_string);
 }
 
 TEST(WindowsFiles, LongPathsWork) {
@@ -135,6 +135,7 @@ TEST(WindowsFiles, LongPathsWork) {
     const auto again = os.create_directory(dir);
     ASSERT_FALSE(again);
     EXPECT_EQ(again.error().code, 183u);
+    EXPECT_EQ(again.error().kind, OsErrorKind::already_exists);
     const auto file = os.open_for_append(OsString::from_utf8(deep + "\\f.txt"));
     ASSERT_TRUE(file);
     const std::string text = "hello";
@@ -145,7 +146,9 @@ TEST(WindowsFiles, LongPathsWork) {
 TEST(WindowsMutex, SecondCreationSeesTheFirst) {
     win::WindowsPlatform os;
     EXPECT_TRUE(os.create_named_mutex("Local\\PelkoPlatformTestMutex"));
-    EXPECT_FALSE(os.create_named_mutex("Local\\PelkoPlatformTestMutex"));
+    const auto second = os.create_named_mutex("Local\\PelkoPlatformTestMutex");
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.error().kind, OsErrorKind::already_exists);
 }
 
 TEST(WindowsClock, SleepLastsAtLeastTheTimeAsked) {

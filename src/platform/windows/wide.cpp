@@ -1,4 +1,5 @@
 #include "platform/windows/wide.h"
+#include "platform/windows/win32_error.h"
 
 #include <windows.h>
 
@@ -52,7 +53,7 @@ OsResult<std::wstring> file_path(const OsString& path) {
     for (;;) {
         const DWORD n = GetFullPathNameW(p.c_str(), static_cast<DWORD>(full.size()), full.data(),
                                          nullptr);
-        if (n == 0) return std::unexpected(OsError::from_code(GetLastError()));
+        if (n == 0) return std::unexpected(win32_error(GetLastError()));
         if (n < full.size()) {
             full.resize(n);
             break;

@@ -2,6 +2,7 @@
 
 #include "platform/windows/unique_resource.h"
 #include "platform/windows/wide.h"
+#include "platform/windows/win32_error.h"
 #include "platform/windows/windows_platform.h"
 
 namespace pelko::win {
@@ -9,7 +10,6 @@ namespace {
 
 HANDLE to_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
 FileHandle from_handle(HANDLE h) { return FileHandle{reinterpret_cast<std::uintptr_t>(h)}; }
-std::unexpected<OsError> last_error() { return std::unexpected(OsError::from_code(GetLastError())); }
 
 // FILE_GENERIC_WRITE without FILE_WRITE_DATA: every write lands at the end of the file.
 constexpr DWORD kAppendOnlyAccess = 0x00120114;

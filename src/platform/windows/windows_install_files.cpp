@@ -7,6 +7,7 @@
 
 #include "platform/windows/unique_resource.h"
 #include "platform/windows/wide.h"
+#include "platform/windows/win32_error.h"
 #include "platform/windows/windows_platform.h"
 
 namespace pelko::win {
@@ -17,7 +18,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
 
-std::unexpected<OsError> error(DWORD code) { return std::unexpected(OsError::from_code(code)); }
+std::unexpected<OsError> error(DWORD code) { return std::unexpected(win32_error(code)); }
 
 // Renames the open file to `target` with POSIX semantics, replacing what is there.
 bool rename_by_handle(HANDLE file, const std::wstring& target) {

@@ -4,6 +4,7 @@
 
 #include "platform/windows/unique_resource.h"
 #include "platform/windows/wide.h"
+#include "platform/windows/win32_error.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -54,13 +55,15 @@ std::optional<OsString> WindowsPlatform::environment_variable(std::string_view n
     }
 }
 
-bool WindowsPlatform::create_named_mutex(std::string_view name) {
+OsResult<void> WindowsPlatform::create_named_mutex(std::string_view name) {
     const std::wstring wide_name = to_wide(name);
     // Held until the process ends: the handle is deliberately never closed.
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, wide_name.c_str());
-    const DWORD last_error = GetLastError();
-    const bool valid = mutex != nullptr && mutex != INVALID_HANDLE_VALUE;
-    return valid && last_error != ERROR_ALREADY_EXISTS;
+    const DWORD code = GetLastError();
+    if (mutex == nullptr || mutex == INVALID_HANDLE_VALUE || code == ERROR_ALREADY_EXISTS) {
+        return std::unexpected(win32_error(code));
+    }
+    return {};
 }
 
 std::uint32_t WindowsPlatform::current_process_id() { return GetCurrentProcessId(); }
@@ -122,8 +125,7 @@ void WindowsPlatform::message_box(std::string_view text, std::string_view captio
     MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), style);
 }
 
-std::expected<std::u16string, std::uint32_t> WindowsPlatform::system_message(std::uint32_t number,
-                                                                             bool from_ntdll) {
+OsResult<std::u16string> WindowsPlatform::system_message(std::uint32_t number, bool from_ntdll) {
     DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     HMODULE ntdll = nullptr;
     if (from_ntdll) {
@@ -132,7 +134,7 @@ std::expected<std::u16string, std::uint32_t> WindowsPlatform::system_message(std
     }
     wchar_t buffer[2048];
     const DWORD n = FormatMessageW(flags, ntdll, number, 0, buffer, 2048, nullptr);
-    if (n == 0) return std::unexpected(static_cast<std::uint32_t>(GetLastError()));
+    if (n == 0) return last_error();
     return std::u16string(reinterpret_cast<const char16_t*>(buffer), n);
 }
 

@@ -23,7 +23,7 @@ public:
     std::u16string command_line() override;
     OsString module_file_name() override;
     std::optional<OsString> environment_variable(std::string_view name) override;
-    bool create_named_mutex(std::string_view name) override;
+    OsResult<void> create_named_mutex(std::string_view name) override;
     std::uint32_t current_process_id() override;
     [[noreturn]] void exit_process(std::uint32_t code) override;
 
@@ -53,8 +53,8 @@ public:
                                ProgramWait wait) override;
 
     // registry (windows_registry.cpp)
-    std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
-                                     std::uint32_t type, std::span<const std::byte> data) override;
+    OsResult<void> set_registry_value(std::string_view subkey, std::string_view name,
+                                      std::uint32_t type, std::span<const std::byte> data) override;
 
     // COM and the Shell link object (windows_shell_link.cpp)
     void preload_shell_link() override;
@@ -74,8 +74,7 @@ public:
 
     void message_box(std::string_view text, std::string_view caption,
                      std::uint32_t style) override;
-    std::expected<std::u16string, std::uint32_t> system_message(std::uint32_t number,
-                                                                bool from_ntdll) override;
+    OsResult<std::u16string> system_message(std::uint32_t number, bool from_ntdll) override;
 
 private:
     // Waits for the thread of preload_shell_link, if one was started, and closes it.

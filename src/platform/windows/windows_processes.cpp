@@ -13,6 +13,7 @@
 #include "platform/command_line_query.h"
 #include "platform/windows/unique_resource.h"
 #include "platform/windows/wide.h"
+#include "platform/windows/win32_error.h"
 #include "platform/windows/windows_platform.h"
 
 namespace pelko::win {
@@ -129,7 +130,7 @@ OsResult<void> WindowsPlatform::run_program(const OsString& program, const OsStr
     if (!application) return std::unexpected(application.error());
     OsResult<std::wstring> arguments = to_wide_checked(command_line);
     if (!arguments) return std::unexpected(arguments.error());
-    if (!is_program_path(program)) return std::unexpected(OsError::from_code(ERROR_FILE_NOT_FOUND));
+    if (!is_program_path(program)) return std::unexpected(win32_error(ERROR_FILE_NOT_FOUND));
 
     // Inheritable duplicates of this process's standard handles, where it has them.
     STARTUPINFOW startup{};
@@ -143,7 +144,7 @@ OsResult<void> WindowsPlatform::run_program(const OsString& program, const OsStr
         HANDLE copy = nullptr;
         if (!DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE,
                              DUPLICATE_SAME_ACCESS)) {
-            return std::unexpected(OsError::from_code(GetLastError()));
+            return std::unexpected(win32_error(GetLastError()));
         }
         duplicates[i].reset(copy);
         any = true;
@@ -162,7 +163,7 @@ OsResult<void> WindowsPlatform::run_program(const OsString& program, const OsStr
                                         &startup, &info);
     const DWORD error = GetLastError();
     for (UniqueHandle& duplicate : duplicates) duplicate.reset();
-    if (!started) return std::unexpected(OsError::from_code(error));
+    if (!started) return std::unexpected(win32_error(error));
 
     const UniqueHandle process(info.hProcess);
     const UniqueHandle thread(info.hThread);

@@ -21,7 +21,7 @@ public:
     std::optional<OsString> environment_variable(std::string_view name) override {
         return inner_.environment_variable(name);
     }
-    bool create_named_mutex(std::string_view name) override {
+    OsResult<void> create_named_mutex(std::string_view name) override {
         return inner_.create_named_mutex(name);
     }
     std::uint32_t current_process_id() override { return inner_.current_process_id(); }
@@ -64,8 +64,8 @@ public:
         return inner_.run_program(program, command_line, wait);
     }
 
-    std::uint32_t set_registry_value(std::string_view subkey, std::string_view name,
-                                     std::uint32_t type, std::span<const std::byte> data) override {
+    OsResult<void> set_registry_value(std::string_view subkey, std::string_view name,
+                                      std::uint32_t type, std::span<const std::byte> data) override {
         return inner_.set_registry_value(subkey, name, type, data);
     }
 
@@ -108,8 +108,7 @@ public:
                      std::uint32_t style) override {
         inner_.message_box(text, caption, style);
     }
-    std::expected<std::u16string, std::uint32_t> system_message(std::uint32_t number,
-                                                                bool from_ntdll) override {
+    OsResult<std::u16string> system_message(std::uint32_t number, bool from_ntdll) override {
         return inner_.system_message(number, from_ntdll);
     }
 
