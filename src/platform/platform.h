@@ -13,6 +13,7 @@
 #include "platform/buffer_allocator.h"
 #include "platform/os_error.h"
 #include "platform/os_string.h"
+#include "platform/shell_link.h"
 
 namespace pelko {
 
@@ -36,13 +37,6 @@ struct ProcessRecord {
 
 // Whether starting a program waits for it to end.
 enum class ProgramWait { no, until_exit };
-
-// A COM result (negative: failure) and a COM interface pointer owned by the caller.
-using HResult = std::int32_t;
-struct ComObject {
-    std::uintptr_t value = 0;
-    explicit operator bool() const { return value != 0; }
-};
 
 // Every operating-system operation the installer performs. The Win32 implementation lives in
 // platform/windows; tests use an in-memory fake. Operations are stateless from the caller's view:
@@ -129,32 +123,18 @@ public:
     // when every run has returned. `task` must not throw, and makes no other call of this class.
     virtual void run_concurrently(const std::function<void()>& task, std::uint32_t threads) = 0;
 
-    // ---- COM and the Shell link object ------------------------------------------------------
+    // ---- the Shell link ----------------------------------------------------------------------
 
     // Starts making the Shell link object ready (its libraries loaded, COM's first use made) on
-    // another thread, while this one goes on; nothing else changes. A later com_initialize waits
-    // until that work is over; exit_process does not.
+    // another thread, while this one goes on; nothing else changes. A hint: save_shell_link
+    // waits until that work is over; exit_process does not.
     virtual void preload_shell_link() = 0;
-    virtual HResult com_initialize() = 0;  // apartment-threaded
-    virtual void com_uninitialize() = 0;
-    virtual void com_release(ComObject object) = 0;
-    // A new Shell link object (IShellLinkW).
-    virtual HResult create_shell_link(ComObject& link) = 0;
-    virtual HResult shell_link_set_path(ComObject link, std::string_view path) = 0;
-    virtual HResult shell_link_set_working_directory(ComObject link, std::string_view path) = 0;
-    virtual HResult shell_link_set_icon_location(ComObject link, std::string_view path,
-                                                 int index) = 0;
-    virtual HResult shell_link_set_description(ComObject link, std::string_view text) = 0;
-    // QueryInterface for IPersistFile; `file` may stay empty on success.
-    virtual HResult query_persist_file(ComObject link, ComObject& file) = 0;
-    virtual HResult persist_file_save(ComObject file, std::string_view path, bool remember) = 0;
-    // The thread's error-information object (GetErrorInfo), empty when there is none.
-    virtual ComObject take_error_info() = 0;
-    // The message of an error-information object: the restricted description, else the
-    // description, else IErrorInfo's description; empty when it has none.
-    virtual std::u16string error_info_message(ComObject info) = 0;
-    // The system's message for an HRESULT (ntdll's table for NT-status codes); empty when none.
-    virtual std::u16string hresult_message(HResult result) = 0;
+    // Saves the link through the Shell's link object, in a single-threaded COM apartment of the
+    // calling thread for the time of the call (closed again when it was opened here): the four
+    // properties (the working directory only when it has one) and the save, in this order. The
+    // first call that fails ends it; its error is made, with the thread's error information,
+    // before anything obtained is released and the apartment is closed.
+    virtual std::expected<void, ShortcutError> save_shell_link(const ShellLink& link) = 0;
 
     // ---- user interface and error texts -----------------------------------------------------
 

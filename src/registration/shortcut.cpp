@@ -7,32 +7,6 @@ namespace {
 
 constexpr std::string_view kProgramsSubdirectory = "Microsoft\\Windows\\Start Menu\\Programs";
 
-bool failed(HResult result) { return result < 0; }
-
-// Creates the link, sets its properties and saves it; the first failed HRESULT, else 0. What
-// was obtained is left in `link` and `file` for the caller to release.
-HResult write_link(Platform& os, ComObject& link, ComObject& file, std::string_view shortcut_path,
-                   std::string_view target, std::string_view icon) {
-    HResult result = os.create_shell_link(link);
-    if (!failed(result) && !link) result = kPointerError;
-    if (failed(result)) return result;
-
-    if (result = os.shell_link_set_path(link, target); failed(result)) return result;
-    if (const std::optional<OsString> parent = windows_parent(OsString::from_utf8(target))) {
-        result = os.shell_link_set_working_directory(link, parent->to_text());
-        if (failed(result)) return result;
-    }
-    if (result = os.shell_link_set_icon_location(link, icon, 0); failed(result)) return result;
-    result = os.shell_link_set_description(link, kShortcutDescription);
-    if (failed(result)) return result;
-
-    result = os.query_persist_file(link, file);
-    if (!failed(result) && !file) result = kPointerError;
-    if (failed(result)) return result;
-
-    return os.persist_file_save(file, shortcut_path, true);
-}
-
 }  // namespace
 
 std::optional<OsString> start_menu_programs_dir(Platform& os) {
@@ -44,22 +18,16 @@ std::optional<OsString> start_menu_programs_dir(Platform& os) {
 std::expected<void, ShortcutError> create_shortcut(Platform& os, std::string_view shortcut_path,
                                                    std::string_view target,
                                                    std::string_view icon) {
-    // A failed initialisation (another apartment model already) is not reported here; it only
-    // decides whether the scope is closed at the end.
-    const HResult init = os.com_initialize();
-
-    ComObject link;
-    ComObject file;
-    const HResult result = write_link(os, link, file, shortcut_path, target, icon);
-
-    // Taken at once, before any release could replace the thread's error information.
-    const ComObject error_info = failed(result) ? os.take_error_info() : ComObject{};
-    if (file) os.com_release(file);
-    if (link) os.com_release(link);
-    if (!failed(init)) os.com_uninitialize();
-
-    if (failed(result)) return std::unexpected(ShortcutError(os, result, error_info));
-    return {};
+    ShellLink link;
+    link.file = shortcut_path;
+    link.target = target;
+    if (const std::optional<OsString> parent = windows_parent(OsString::from_utf8(target))) {
+        link.working_directory = parent->to_text();
+    }
+    link.icon = icon;
+    link.icon_index = 0;
+    link.description = kShortcutDescription;
+    return os.save_shell_link(link);
 }
 
 }  // namespace pelko

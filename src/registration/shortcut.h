@@ -6,7 +6,7 @@
 
 #include "platform/os_string.h"
 #include "platform/platform.h"
-#include "registration/shortcut_error.h"
+#include "platform/shell_link.h"
 
 namespace pelko {
 
@@ -19,9 +19,7 @@ std::optional<OsString> start_menu_programs_dir(Platform& os);
 
 // Writes a Shell link at `shortcut_path` that starts `target` in the target's parent folder
 // (left unset when the target has no parent) and shows the first icon of `icon`, with the
-// product description. All through one apartment-threaded COM scope on the calling thread; the
-// first failing call ends the sequence and gives the error with the thread's error information.
-// Every object obtained is released and the scope closed (when it was opened) on every path.
+// product description (Platform::save_shell_link). The failure's text is the log line's.
 std::expected<void, ShortcutError> create_shortcut(Platform& os, std::string_view shortcut_path,
                                                    std::string_view target,
                                                    std::string_view icon);

@@ -97,7 +97,7 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
     if (programs_dir) {
         const std::string shortcut = path_join(*programs_dir, kShortcutFileName).to_text();
         if (auto made = create_shortcut(os, shortcut, guard_exe_text, app_exe_text); !made) {
-            write_log_line(os, format_text("shortcut not written: {}", made.error().text()));
+            write_log_line(os, format_text("shortcut not written: {}", made.error().text));
         }
     }
 

@@ -71,23 +71,12 @@ public:
     };
     std::map<std::pair<std::string, std::string>, RegistryValue> registry;
 
-    // COM and the Shell link object (fake_shell_link.cpp). Calls are recorded in `calls`; an
-    // HRESULT from `fail_with` (cast from its code, positive ones included) is what a call
-    // returns. Live objects by value: "shell_link", "persist_file" or "error_info".
-    std::map<std::uintptr_t, std::string> com_objects;
-    // QueryInterface for IPersistFile succeeds without handing out an interface.
-    bool persist_file_missing = false;
-    // The thread's error information: the message of the object the next take_error_info hands
-    // out (and so clears); nothing when there is none.
-    std::optional<std::u16string> pending_error_info;
-    std::map<std::uintptr_t, std::u16string> error_info_messages;
+    // The Shell link (fake_shell_link.cpp): links saved, by normalized path. A save fails with
+    // `shell_link_failure` when it is set, and with 0x80070003 (and its message from
+    // `hresult_messages`) when the folder is missing.
+    std::map<std::string, ShellLink> shortcuts;
+    std::optional<ShortcutError> shell_link_failure;
     std::map<HResult, std::u16string> hresult_messages;
-    // Saved shortcuts by normalized path. Save fails with 0x80070003 when the folder is missing.
-    struct Shortcut {
-        std::string target, working_directory, icon, description;
-        int icon_index = -1;
-    };
-    std::map<std::string, Shortcut> shortcuts;
 
     // Processors: run_concurrently starts at most this many threads, the caller's included.
     std::uint32_t processors = 2;
@@ -148,21 +137,9 @@ public:
     // Real threads, so that the sanitizers see the work as it runs on Windows.
     void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
 
-    // COM and the Shell link object (fake_shell_link.cpp)
+    // the Shell link (fake_shell_link.cpp)
     void preload_shell_link() override;
-    HResult com_initialize() override;
-    void com_uninitialize() override;
-    void com_release(ComObject object) override;
-    HResult create_shell_link(ComObject& link) override;
-    HResult shell_link_set_path(ComObject link, std::string_view path) override;
-    HResult shell_link_set_working_directory(ComObject link, std::string_view path) override;
-    HResult shell_link_set_icon_location(ComObject link, std::string_view path, int index) override;
-    HResult shell_link_set_description(ComObject link, std::string_view text) override;
-    HResult query_persist_file(ComObject link, ComObject& file) override;
-    HResult persist_file_save(ComObject file, std::string_view path, bool remember) override;
-    ComObject take_error_info() override;
-    std::u16string error_info_message(ComObject info) override;
-    std::u16string hresult_message(HResult result) override;
+    std::expected<void, ShortcutError> save_shell_link(const ShellLink& link) override;
 
     void message_box(std::string_view text, std::string_view caption,
                      std::uint32_t style) override;
@@ -179,13 +156,8 @@ protected:
     };
     std::map<std::uintptr_t, OpenFile> open_files_;
     std::uintptr_t next_handle_ = 100;
-    // Properties of live link objects, by object value.
-    std::map<std::uintptr_t, Shortcut> links_;
-    std::map<std::uintptr_t, std::uintptr_t> persist_links_;  // persist file -> its link
-    std::uintptr_t next_com_object_ = 0x1000;
     // Bytes of the buffers allocate() has handed out that are still alive.
     std::shared_ptr<std::uint64_t> memory_in_use_ = std::make_shared<std::uint64_t>(0);
-    ComObject new_com_object(const std::string& kind);
 };
 
 }  // namespace pelko::testing

@@ -19,6 +19,7 @@
 #include "payload/unpack_in_pieces.h"
 #include "payload_builder.h"
 #include "platform/windows/wide.h"
+#include "platform/windows/shell_link_error.h"
 #include "platform/windows/windows_platform.h"
 #include "registration/shortcut.h"
 #include "shared/product.h"
@@ -332,8 +333,8 @@ TEST_F(HandleLeak, RegistryComAndTexts) {
         EXPECT_TRUE(windows.system_message(2, false).has_value());
         (void)windows.system_message(0xC0000034u & ~0x10000000u, true);
         EXPECT_FALSE(windows.system_message(0xFFFF, false).has_value());
-        (void)windows.hresult_message(static_cast<HResult>(0x80004005u));
-        (void)windows.hresult_message(static_cast<HResult>(0xD0000034u));
+        (void)win::shell_link_error(static_cast<HResult>(0x80004005u));
+        (void)win::shell_link_error(static_cast<HResult>(0xD0000034u));
     });
     expect_no_leak("environment, clocks, sleep", 100, [&] {
         EXPECT_TRUE(windows.environment_variable("PATH").has_value());

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/windows/windows_platform.h"
+#include "platform/windows/shell_link_error.h"
 #include "registration/shortcut.h"
 #include "registration/uninstall_entry.h"
 #include "readback.h"
@@ -192,20 +193,30 @@ TEST_F(WindowsShortcut, OtherApartmentModelIsLeftAsItWas) {
     EXPECT_EQ(still, S_FALSE);
     if (SUCCEEDED(still)) CoUninitialize();
     CoUninitialize();
-    ASSERT_TRUE(made) << made.error().text();
+    ASSERT_TRUE(made) << made.error().text;
     expect_link(root + L"\\Pelko.lnk");
 }
 
-TEST_F(WindowsShortcut, MissingFolderGivesTheHresultForm) {
+TEST_F(WindowsShortcut, FailuresGiveTheHresultFormAndCloseTheApartment) {
     const std::string path = test::narrow(root) + "\\missing\\Pelko.lnk";
     const auto made = create_shortcut(os, path, guard, app);
     ASSERT_FALSE(made);
-    EXPECT_LT(made.error().result(), 0);
-    const std::string text = made.error().text();
-    const std::string code = hresult_text(made.error().result());
-    EXPECT_TRUE(text == code || text.ends_with(" (" + code + ")")) << text;
-    std::cout << "missing folder: " << text << "\n";
+    EXPECT_LT(made.error().result, 0);
+    const std::string code = hresult_text(made.error().result);
+    EXPECT_TRUE(made.error().text == code || made.error().text.ends_with(" (" + code + ")"))
+        << made.error().text;
+    std::cout << "missing folder: " << made.error().text << "\n";
     EXPECT_FALSE(test::file_exists(root + L"\\missing"));
+    // A text that cannot be passed (a NUL in the target) fails before the save.
+    const auto nul = create_shortcut(os, test::narrow(root) + "\\Pelko.lnk",
+                                     std::string("C:\\a\0b.exe", 9), app);
+    ASSERT_FALSE(nul);
+    EXPECT_EQ(nul.error().result, static_cast<HResult>(E_INVALIDARG));
+    EXPECT_FALSE(test::file_exists(root + L"\\Pelko.lnk"));
+    // Each failed save closed its apartment again: this thread can choose another model.
+    const HRESULT mta = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(mta, S_OK);
+    if (SUCCEEDED(mta)) CoUninitialize();
 }
 
 // An error-information object as a component would leave it, optionally with the restricted
@@ -283,38 +294,36 @@ private:
 #pragma GCC diagnostic pop
 
 // The text form of an error carrying `info` as the thread's error information.
-std::string text_with(win::WindowsPlatform& os, TestErrorInfo& info, HResult result) {
+std::string text_with(TestErrorInfo& info, HResult result) {
     SetErrorInfo(0, static_cast<IErrorInfo*>(&info));  // the thread holds one reference
-    const ShortcutError error(os, result, os.take_error_info());
-    return error.text();
+    return win::shell_link_error(result).text;
 }
 
 TEST(WindowsShortcutErrorText, RestrictedThenPlainDescription) {
-    win::WindowsPlatform os;
     const HResult denied = static_cast<HResult>(0x80070005u);
     TestErrorInfo restricted(true, L"description", L"restricted description\r\n");
-    EXPECT_EQ(text_with(os, restricted, denied), "restricted description (0x80070005)");
+    EXPECT_EQ(text_with(restricted, denied), "restricted description (0x80070005)");
     EXPECT_EQ(restricted.references, 1);  // all taken references given back
 
     TestErrorInfo unrestricted_text(true, L"description only", L"");
-    EXPECT_EQ(text_with(os, unrestricted_text, denied), "description only (0x80070005)");
+    EXPECT_EQ(text_with(unrestricted_text, denied), "description only (0x80070005)");
 
     TestErrorInfo empty_details(true, L"", L"");
-    EXPECT_EQ(text_with(os, empty_details, denied), "plain description (0x80070005)");
+    EXPECT_EQ(text_with(empty_details, denied), "plain description (0x80070005)");
 
     TestErrorInfo plain(false, L"unused", L"unused");
-    EXPECT_EQ(text_with(os, plain, denied), "plain description (0x80070005)");
+    EXPECT_EQ(text_with(plain, denied), "plain description (0x80070005)");
     EXPECT_EQ(plain.references, 1);
 
     // Without an object: the system's table.
     IErrorInfo* none = nullptr;
     EXPECT_EQ(GetErrorInfo(0, &none), S_FALSE);
-    const std::string system = ShortcutError(os, denied, os.take_error_info()).text();
+    const std::string system = win::shell_link_error(denied).text;
     EXPECT_TRUE(system.ends_with(". (0x80070005)")) << system;
     EXPECT_EQ(system.find('\r'), std::string::npos);
-    EXPECT_EQ(ShortcutError(os, static_cast<HResult>(0xA0BCDEF1u), {}).text(), "0xA0BCDEF1");
-    const std::string nt = ShortcutError(os, static_cast<HResult>(0xD0000022u), {}).text();
-    std::cout << "E_POINTER: " << ShortcutError(os, kPointerError, {}).text() << "\n"
+    EXPECT_EQ(win::shell_link_error(static_cast<HResult>(0xA0BCDEF1u)).text, "0xA0BCDEF1");
+    const std::string nt = win::shell_link_error(static_cast<HResult>(0xD0000022u)).text;
+    std::cout << "E_POINTER: " << win::shell_link_error(kPointerError).text << "\n"
               << "NT status 0xD0000022: " << nt << "\n";
     EXPECT_TRUE(nt.ends_with("0xD0000022")) << nt;
 }

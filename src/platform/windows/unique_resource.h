@@ -30,6 +30,11 @@ public:
     explicit operator bool() const { return valid(); }
 
     Value release() { return std::exchange(value_, Traits::invalid()); }
+    // Where a call that hands out a new value writes it (the old one is closed first).
+    Value* out() {
+        reset();
+        return &value_;
+    }
 
     void reset(Value value = Traits::invalid()) {
         if (Traits::is_valid(value_)) {
@@ -52,17 +57,22 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
-// Runs a callable when the scope ends.
-template <class F>
-class ScopeExit {
-public:
-    explicit ScopeExit(F f) : f_(std::move(f)) {}
-    ~ScopeExit() { f_(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-    F f_;
+// A library loaded by this code (LoadLibraryEx), freed again.
+struct ModuleTraits {
+    using Value = HMODULE;
+    static Value invalid() { return nullptr; }
+    static bool is_valid(Value m) { return m != nullptr; }
+    static void close(Value m) { FreeLibrary(m); }
 };
+using UniqueModule = UniqueResource<ModuleTraits>;
+
+// A buffer the system allocated for the caller (FORMAT_MESSAGE_ALLOCATE_BUFFER).
+struct LocalMemoryTraits {
+    using Value = HLOCAL;
+    static Value invalid() { return nullptr; }
+    static bool is_valid(Value m) { return m != nullptr; }
+    static void close(Value m) { LocalFree(m); }
+};
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 
 }  // namespace pelko::win

@@ -56,21 +56,9 @@ public:
     OsResult<void> set_registry_value(std::string_view subkey, std::string_view name,
                                       std::uint32_t type, std::span<const std::byte> data) override;
 
-    // COM and the Shell link object (windows_shell_link.cpp)
+    // the Shell link (windows_shell_link.cpp)
     void preload_shell_link() override;
-    HResult com_initialize() override;
-    void com_uninitialize() override;
-    void com_release(ComObject object) override;
-    HResult create_shell_link(ComObject& link) override;
-    HResult shell_link_set_path(ComObject link, std::string_view path) override;
-    HResult shell_link_set_working_directory(ComObject link, std::string_view path) override;
-    HResult shell_link_set_icon_location(ComObject link, std::string_view path, int index) override;
-    HResult shell_link_set_description(ComObject link, std::string_view text) override;
-    HResult query_persist_file(ComObject link, ComObject& file) override;
-    HResult persist_file_save(ComObject file, std::string_view path, bool remember) override;
-    ComObject take_error_info() override;
-    std::u16string error_info_message(ComObject info) override;
-    std::u16string hresult_message(HResult result) override;
+    std::expected<void, ShortcutError> save_shell_link(const ShellLink& link) override;
 
     void message_box(std::string_view text, std::string_view caption,
                      std::uint32_t style) override;

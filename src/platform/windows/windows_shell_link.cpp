@@ -1,3 +1,4 @@
+// The Shell link on Win32: the whole COM sequence of one save, and the text of its failure.
 #include "platform/windows/windows_platform.h"
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 #include <oleauto.h>
 #include <shobjidl.h>
 
+#include "platform/windows/com_resources.h"
+#include "platform/windows/shell_link_error.h"
 #include "platform/windows/wide.h"
 
 namespace pelko::win {
@@ -39,15 +42,6 @@ constexpr GUID kIidRestrictedErrorInfo = {0x82BA7092, 0x4C88, 0x427D,
 constexpr DWORD kNtStatusBit = 0x10000000;
 constexpr DWORD kLoadLibrarySearchDefaultDirs = 0x00001000;
 
-IShellLinkW* shell_link(ComObject object) { return reinterpret_cast<IShellLinkW*>(object.value); }
-
-template <class Interface>
-ComObject com_object(Interface* pointer) {
-    return ComObject{reinterpret_cast<std::uintptr_t>(pointer)};
-}
-
-bool holds_nul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
-
 std::u16string bstr_text(BSTR text) {
     if (text == nullptr) return {};
     return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
@@ -56,26 +50,90 @@ std::u16string bstr_text(BSTR text) {
 // The restricted description when it has one, else the description; empty when the object
 // has no IRestrictedErrorInfo or neither text.
 std::u16string restricted_message(IErrorInfo* info) {
-    RestrictedErrorInfo* restricted = nullptr;
-    if (FAILED(info->QueryInterface(kIidRestrictedErrorInfo, reinterpret_cast<void**>(&restricted))) ||
-        restricted == nullptr) {
+    ComPointer<RestrictedErrorInfo> restricted;
+    if (FAILED(info->QueryInterface(kIidRestrictedErrorInfo,
+                                    reinterpret_cast<void**>(restricted.out()))) ||
+        !restricted) {
         return {};
     }
-    BSTR description = nullptr;
-    BSTR restricted_description = nullptr;
-    BSTR capability_sid = nullptr;
+    UniqueBstr description;
+    UniqueBstr restricted_description;
+    UniqueBstr capability_sid;
     HRESULT error = S_OK;
-    std::u16string message;
-    if (SUCCEEDED(restricted->GetErrorDetails(&description, &error, &restricted_description,
-                                              &capability_sid))) {
-        message = bstr_text(restricted_description);
-        if (message.empty()) message = bstr_text(description);
+    if (FAILED(restricted.get()->GetErrorDetails(description.out(), &error,
+                                                 restricted_description.out(),
+                                                 capability_sid.out()))) {
+        return {};
     }
-    SysFreeString(description);
-    SysFreeString(restricted_description);
-    SysFreeString(capability_sid);
-    restricted->Release();
-    return message;
+    std::u16string message = bstr_text(restricted_description.get());
+    return message.empty() ? bstr_text(description.get()) : message;
+}
+
+// The message of an error-information object: the restricted one, else IErrorInfo's
+// description; empty when it has none.
+std::u16string error_info_message(IErrorInfo* info) {
+    std::u16string message = restricted_message(info);
+    if (!message.empty()) return message;
+    UniqueBstr description;
+    if (FAILED(info->GetDescription(description.out()))) return {};
+    return bstr_text(description.get());
+}
+
+// The system's message for an HRESULT (ntdll's for an NT status carried in it); empty when the
+// system has none.
+std::u16string hresult_message(HRESULT result) {
+    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                  FORMAT_MESSAGE_IGNORE_INSERTS;
+    DWORD number = static_cast<DWORD>(result);
+    UniqueModule ntdll;
+    if ((number & kNtStatusBit) != 0) {
+        number &= ~kNtStatusBit;
+        flags |= FORMAT_MESSAGE_FROM_HMODULE;
+        ntdll.reset(LoadLibraryExA("ntdll.dll", nullptr, kLoadLibrarySearchDefaultDirs));
+    }
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(flags, ntdll.get(), number, 0,
+                                        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const UniqueLocalMemory owned(buffer);
+    if (length == 0 || buffer == nullptr) return {};
+    return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
+}
+
+// Calls `set` with the text as a NUL-terminated UTF-16 string; a text holding a NUL cannot be
+// one and fails as an invalid argument.
+template <class Set>
+HRESULT with_text(const std::string& text, Set set) {
+    if (text.find('\0') != std::string::npos) return E_INVALIDARG;
+    return set(to_wide(text).c_str());
+}
+
+// The link's calls in their order; the first failure ends them. What was obtained stays in
+// `shell` and `file` for the caller's scope to release.
+HRESULT write_link(const ShellLink& link, ComPointer<IShellLinkW>& shell,
+                   ComPointer<IPersistFile>& file) {
+    HRESULT result = CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      kIidShellLinkW, reinterpret_cast<void**>(shell.out()));
+    if (SUCCEEDED(result) && !shell) result = E_POINTER;
+    if (FAILED(result)) return result;
+    IShellLinkW* const l = shell.get();
+
+    result = with_text(link.target, [&](const wchar_t* t) { return l->SetPath(t); });
+    if (FAILED(result)) return result;
+    if (link.working_directory) {
+        result = with_text(*link.working_directory,
+                           [&](const wchar_t* t) { return l->SetWorkingDirectory(t); });
+        if (FAILED(result)) return result;
+    }
+    result = with_text(link.icon,
+                       [&](const wchar_t* t) { return l->SetIconLocation(t, link.icon_index); });
+    if (FAILED(result)) return result;
+    result = with_text(link.description, [&](const wchar_t* t) { return l->SetDescription(t); });
+    if (FAILED(result)) return result;
+
+    result = l->QueryInterface(kIidPersistFile, reinterpret_cast<void**>(file.out()));
+    if (SUCCEEDED(result) && !file) result = E_POINTER;
+    if (FAILED(result)) return result;
+    return with_text(link.file, [&](const wchar_t* t) { return file.get()->Save(t, TRUE); });
 }
 
 // The preload thread: one Shell link object made and dropped in an apartment of its own. This
@@ -85,24 +143,28 @@ DWORD WINAPI preload_shell_link_thread(void*) {
     // Held until the process ends: the last CoUninitialize of a process may unload the libraries
     // COM loaded, and this one may come before the main thread's CoInitializeEx.
     LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 0;
-    IShellLinkW* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
-                                   reinterpret_cast<void**>(&link))) &&
-        link != nullptr) {
-        link->Release();
-    }
-    CoUninitialize();
+    const ComApartment apartment(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    if (!apartment) return 0;
+    ComPointer<IShellLinkW> link;
+    (void)CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
+                           reinterpret_cast<void**>(link.out()));
     return 0;
 }
 
 }  // namespace
 
+ShortcutError shell_link_error(HRESULT result) {
+    ComPointer<IErrorInfo> info;
+    if (GetErrorInfo(0, info.out()) != S_OK) info.reset();
+    const std::u16string message = info ? error_info_message(info.get()) : hresult_message(result);
+    return ShortcutError{result, shortcut_error_text(result, message)};
+}
+
 WindowsPlatform::~WindowsPlatform() { finish_preload(); }
 
 void WindowsPlatform::preload_shell_link() {
     if (preload_thread_ != nullptr) return;
-    // A thread that cannot be made leaves all the work to com_initialize and what follows.
+    // A thread that cannot be made leaves all the work to save_shell_link.
     preload_thread_ = CreateThread(nullptr, 0, preload_shell_link_thread, nullptr, 0, nullptr);
 }
 
@@ -113,99 +175,19 @@ void WindowsPlatform::finish_preload() {
     preload_thread_ = nullptr;
 }
 
-HResult WindowsPlatform::com_initialize() {
+std::expected<void, ShortcutError> WindowsPlatform::save_shell_link(const ShellLink& link) {
     // One apartment start-up at a time: the preload's is over before this one begins.
     finish_preload();
-    return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-}
-
-void WindowsPlatform::com_uninitialize() { CoUninitialize(); }
-
-void WindowsPlatform::com_release(ComObject object) {
-    if (object) reinterpret_cast<IUnknown*>(object.value)->Release();
-}
-
-HResult WindowsPlatform::create_shell_link(ComObject& link) {
-    IShellLinkW* created = nullptr;
-    const HRESULT result = CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                            kIidShellLinkW, reinterpret_cast<void**>(&created));
-    if (SUCCEEDED(result)) link = com_object(created);
-    return result;
-}
-
-HResult WindowsPlatform::shell_link_set_path(ComObject link, std::string_view path) {
-    if (holds_nul(path)) return E_INVALIDARG;
-    return shell_link(link)->SetPath(to_wide(path).c_str());
-}
-
-HResult WindowsPlatform::shell_link_set_working_directory(ComObject link, std::string_view path) {
-    if (holds_nul(path)) return E_INVALIDARG;
-    return shell_link(link)->SetWorkingDirectory(to_wide(path).c_str());
-}
-
-HResult WindowsPlatform::shell_link_set_icon_location(ComObject link, std::string_view path,
-                                                      int index) {
-    if (holds_nul(path)) return E_INVALIDARG;
-    return shell_link(link)->SetIconLocation(to_wide(path).c_str(), index);
-}
-
-HResult WindowsPlatform::shell_link_set_description(ComObject link, std::string_view text) {
-    if (holds_nul(text)) return E_INVALIDARG;
-    return shell_link(link)->SetDescription(to_wide(text).c_str());
-}
-
-HResult WindowsPlatform::query_persist_file(ComObject link, ComObject& file) {
-    IPersistFile* persist = nullptr;
-    const HRESULT result =
-        shell_link(link)->QueryInterface(kIidPersistFile, reinterpret_cast<void**>(&persist));
-    if (SUCCEEDED(result)) file = com_object(persist);
-    return result;
-}
-
-HResult WindowsPlatform::persist_file_save(ComObject file, std::string_view path, bool remember) {
-    if (holds_nul(path)) return E_INVALIDARG;
-    return reinterpret_cast<IPersistFile*>(file.value)
-        ->Save(to_wide(path).c_str(), remember ? TRUE : FALSE);
-}
-
-ComObject WindowsPlatform::take_error_info() {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK) return {};
-    return com_object(info);
-}
-
-std::u16string WindowsPlatform::error_info_message(ComObject object) {
-    if (!object) return {};
-    auto* info = reinterpret_cast<IErrorInfo*>(object.value);
-    std::u16string message = restricted_message(info);
-    if (!message.empty()) return message;
-    BSTR description = nullptr;
-    if (SUCCEEDED(info->GetDescription(&description))) message = bstr_text(description);
-    SysFreeString(description);
-    return message;
-}
-
-std::u16string WindowsPlatform::hresult_message(HResult result) {
-    DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                  FORMAT_MESSAGE_IGNORE_INSERTS;
-    DWORD number = static_cast<DWORD>(result);
-    HMODULE ntdll = nullptr;
-    if ((number & kNtStatusBit) != 0) {
-        // NT status codes carried in an HRESULT: ntdll's message table has their texts.
-        number &= ~kNtStatusBit;
-        flags |= FORMAT_MESSAGE_FROM_HMODULE;
-        ntdll = LoadLibraryExA("ntdll.dll", nullptr, kLoadLibrarySearchDefaultDirs);
-    }
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(flags, ntdll, number, 0,
-                                        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::u16string message;
-    if (length != 0 && buffer != nullptr) {
-        message.assign(reinterpret_cast<const char16_t*>(buffer), length);
-    }
-    if (buffer != nullptr) LocalFree(buffer);
-    if (ntdll != nullptr) FreeLibrary(ntdll);
-    return message;
+    // A failed initialisation (another apartment model already) is not reported here; it only
+    // means that there is no apartment of this call's to close. The scope ends last: the link's
+    // interfaces are released first.
+    const ComApartment apartment(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    ComPointer<IShellLinkW> shell;
+    ComPointer<IPersistFile> file;
+    const HRESULT result = write_link(link, shell, file);
+    if (SUCCEEDED(result)) return {};
+    // Made now, while the error information and its apartment are alive.
+    return std::unexpected(shell_link_error(result));
 }
 
 }  // namespace pelko::win

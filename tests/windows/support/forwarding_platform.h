@@ -73,35 +73,8 @@ public:
         inner_.run_concurrently(task, threads);
     }
     void preload_shell_link() override { inner_.preload_shell_link(); }
-    HResult com_initialize() override { return inner_.com_initialize(); }
-    void com_uninitialize() override { inner_.com_uninitialize(); }
-    void com_release(ComObject object) override { inner_.com_release(object); }
-    HResult create_shell_link(ComObject& link) override { return inner_.create_shell_link(link); }
-    HResult shell_link_set_path(ComObject link, std::string_view path) override {
-        return inner_.shell_link_set_path(link, path);
-    }
-    HResult shell_link_set_working_directory(ComObject link, std::string_view path) override {
-        return inner_.shell_link_set_working_directory(link, path);
-    }
-    HResult shell_link_set_icon_location(ComObject link, std::string_view path,
-                                         int index) override {
-        return inner_.shell_link_set_icon_location(link, path, index);
-    }
-    HResult shell_link_set_description(ComObject link, std::string_view text) override {
-        return inner_.shell_link_set_description(link, text);
-    }
-    HResult query_persist_file(ComObject link, ComObject& file) override {
-        return inner_.query_persist_file(link, file);
-    }
-    HResult persist_file_save(ComObject file, std::string_view path, bool remember) override {
-        return inner_.persist_file_save(file, path, remember);
-    }
-    ComObject take_error_info() override { return inner_.take_error_info(); }
-    std::u16string error_info_message(ComObject info) override {
-        return inner_.error_info_message(info);
-    }
-    std::u16string hresult_message(HResult result) override {
-        return inner_.hresult_message(result);
+    std::expected<void, ShortcutError> save_shell_link(const ShellLink& link) override {
+        return inner_.save_shell_link(link);
     }
 
     void message_box(std::string_view text, std::string_view caption,
