@@ -21,13 +21,7 @@ struct ComPointerTraits {
 template <class Interface>
 using ComPointer = UniqueResource<ComPointerTraits<Interface>>;
 
-struct BstrTraits {
-    using Value = BSTR;
-    static Value invalid() { return nullptr; }
-    static bool is_valid(Value s) { return s != nullptr; }
-    static void close(Value s) { SysFreeString(s); }
-};
-using UniqueBstr = UniqueResource<BstrTraits>;
+using UniqueBstr = UniqueResource<NullableTraits<BSTR, &SysFreeString>>;
 
 // The result of CoInitializeEx: the apartment is closed again (CoUninitialize) only when the
 // initialisation succeeded, S_FALSE (already initialised) included.

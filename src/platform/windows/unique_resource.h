@@ -57,22 +57,18 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
-// A library loaded by this code (LoadLibraryEx), freed again.
-struct ModuleTraits {
-    using Value = HMODULE;
+// A resource whose invalid value is null, closed by one function of the system.
+template <class T, auto Close>
+struct NullableTraits {
+    using Value = T;
     static Value invalid() { return nullptr; }
-    static bool is_valid(Value m) { return m != nullptr; }
-    static void close(Value m) { FreeLibrary(m); }
+    static bool is_valid(Value v) { return v != nullptr; }
+    static void close(Value v) { Close(v); }
 };
-using UniqueModule = UniqueResource<ModuleTraits>;
 
+// A library loaded by this code (LoadLibraryEx), freed again.
+using UniqueModule = UniqueResource<NullableTraits<HMODULE, &FreeLibrary>>;
 // A buffer the system allocated for the caller (FORMAT_MESSAGE_ALLOCATE_BUFFER).
-struct LocalMemoryTraits {
-    using Value = HLOCAL;
-    static Value invalid() { return nullptr; }
-    static bool is_valid(Value m) { return m != nullptr; }
-    static void close(Value m) { LocalFree(m); }
-};
-using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueLocalMemory = UniqueResource<NullableTraits<HLOCAL, &LocalFree>>;
 
 }  // namespace pelko::win
