@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "deflate_encoder.h"
+#include "stream_cuts.h"
 #include "fake_platform.h"
 #include "heap_meter.h"
 #include "payload/inflate_payload.h"
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
     g_container_size = container->size();
     for (const PayloadEntry& e : *entries) g_data_size += e.size();
     const std::size_t zlib9 = packer::deflate_zlib9(*container).size();
-    if (auto index = find_stream_index(g_stored); index && index->pieces.size() > 1) g_index = index;
+    if (auto index = packer::find_stream_index(g_stored); index && index->pieces.size() > 1) g_index = index;
 
     // Memory: what a run does, and the two-step reading for comparison.
     const auto [unpack_peak, unpack_total] = peak_heap_of([](CountingDisk& os) {

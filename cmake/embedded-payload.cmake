@@ -26,39 +26,40 @@ else()
 endif()
 set(PELKO_HOST_PACKER ${host_packer})
 
+# Beside the payload the build records its CRC-32 and its stream's index: one run of the host
+# packer writes all three for the demo; a payload packed elsewhere (PELKO_PAYLOAD) is first read
+# the way the installer will read it (PELKO_PAYLOAD_CHECK), so that one the installer would
+# refuse does not build.
+set(PELKO_PAYLOAD_CRC_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.crc32)
+set(PELKO_PAYLOAD_INDEX_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.index)
 if(PELKO_PAYLOAD)
   get_filename_component(PELKO_PAYLOAD_FILE "${PELKO_PAYLOAD}" ABSOLUTE)
   if(NOT EXISTS "${PELKO_PAYLOAD_FILE}")
     message(FATAL_ERROR "PELKO_PAYLOAD: no such file: ${PELKO_PAYLOAD_FILE}")
   endif()
+  set(check_arg)
+  if(NOT PELKO_PAYLOAD_CHECK)
+    set(check_arg --no-check)
+  endif()
+  add_custom_command(OUTPUT ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
+    COMMAND ${host_packer} prepare ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE}
+            ${PELKO_PAYLOAD_INDEX_FILE} ${check_arg}
+    DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
+    COMMENT "Checking the payload and recording its CRC-32 and its stream's index"
+    VERBATIM)
 else()
   set(demo_dir ${CMAKE_BINARY_DIR}/payload)
   set(PELKO_PAYLOAD_FILE ${demo_dir}/payload.bin)
-  add_custom_command(OUTPUT ${PELKO_PAYLOAD_FILE}
+  add_custom_command(OUTPUT ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
     COMMAND ${host_packer} pack ${PROJECT_SOURCE_DIR}/payload/manifest.txt ${PELKO_PAYLOAD_FILE}
             --from ${demo_dir} --from ${PROJECT_SOURCE_DIR}/payload
+            --crc32 ${PELKO_PAYLOAD_CRC_FILE} --index ${PELKO_PAYLOAD_INDEX_FILE}
     DEPENDS ${host_packer} pelko_host_tools ${PELKO_DEMO_TARGETS}
             ${PROJECT_SOURCE_DIR}/payload/manifest.txt
             ${PROJECT_SOURCE_DIR}/payload/driver/license.txt
-    COMMENT "Packing the demo payload"
+    COMMENT "Packing the demo payload, with its CRC-32 and its stream's index"
     VERBATIM)
 endif()
-
-# What the host packer records of the payload for the build: its CRC-32 and its stream's index,
-# after reading it the way the installer will (PELKO_PAYLOAD_CHECK): a payload the installer
-# would refuse does not build.
-set(PELKO_PAYLOAD_CRC_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.crc32)
-set(PELKO_PAYLOAD_INDEX_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.index)
-set(check_arg)
-if(NOT PELKO_PAYLOAD_CHECK)
-  set(check_arg --no-check)
-endif()
-add_custom_command(OUTPUT ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
-  COMMAND ${host_packer} prepare ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE}
-          ${PELKO_PAYLOAD_INDEX_FILE} ${check_arg}
-  DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
-  COMMENT "Checking the payload and recording its CRC-32 and its stream's index"
-  VERBATIM)
 add_custom_target(pelko_payload
   DEPENDS ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE})
 

@@ -19,6 +19,10 @@ public:
     RawInflater(const RawInflater&) = delete;
     RawInflater& operator=(const RawInflater&) = delete;
 
+    // z_stream.data_type right after the end of a block that is not the final one, with no bit
+    // of the byte last taken left over: the next block starts on a byte of its own.
+    static constexpr int kAtAlignedBlockStart = 128;
+
     bool ok() const { return ok_; }
     z_stream& stream() { return stream_; }
 

@@ -23,14 +23,13 @@ struct StreamIndex {
     bool operator==(const StreamIndex&) const = default;
 };
 
-// How many pieces a container of this size is cut into: one per 4 MiB, a power of two, at most
-// 8. The packer cuts its stream there and the index is looked for there.
-std::uint32_t stream_piece_count(std::uint64_t container_size);
-
-// The index as the build records it beside the stored stream: the number of pieces (4 bytes),
-// the container size (8), each piece's stored and container offsets (8 + 8), then the CRC-32 of
-// all that (4); little-endian.
-std::vector<std::byte> encode_stream_index(const StreamIndex& index);
+// The index as the build records it beside the stored stream (the packer writes it): the number
+// of pieces (4 bytes), the container size (8), each piece's stored and container offsets (8 + 8),
+// then the CRC-32 of all that (4); little-endian. At most kMaxIndexPieces pieces.
+inline constexpr std::size_t kIndexHeaderSize = 4 + 8;
+inline constexpr std::size_t kIndexPieceSize = 8 + 8;
+inline constexpr std::size_t kIndexCrcSize = 4;
+inline constexpr std::size_t kMaxIndexPieces = 64;
 
 // True when the index can describe a stream of `stored_size` bytes: one to 64 pieces, the first
 // at 0 and 0, both offsets increasing and before the ends, and a container size that a stream of
@@ -59,12 +58,5 @@ PieceRange piece_range(const StreamIndex& index, std::span<const std::byte> stor
 // has no final block; the last must end the stream (bytes after the end are ignored). A true
 // result means `out` holds what the whole stream's decoder gives for that range.
 bool inflate_piece(std::span<const std::byte> stored, std::span<std::byte> out, bool last);
-
-// The index of a stored stream, read off the stream itself (build time): the byte-aligned block
-// starts after an empty block, the ones closest to cutting the container into `pieces` equal
-// parts (by default stream_piece_count() of its size), each checked with inflate_piece. A stream
-// without such places gives one piece. Nothing when the stream does not inflate.
-std::optional<StreamIndex> find_stream_index(std::span<const std::byte> stored,
-                                             std::optional<std::uint32_t> pieces = std::nullopt);
 
 }  // namespace pelko

@@ -9,16 +9,12 @@
 
 #include "payload/container_reader.h"
 #include "payload/decompress_error.h"
+#include "payload/deflate_bounds.h"
 #include "payload/raw_inflater.h"
 #include "platform/text_format.h"
 
 namespace pelko {
 namespace {
-
-// DEFLATE produces at most 258 bytes from 2 bits; a length past this bound, counted from the
-// input left, cannot be there (with room for a match cut by the end of an output range).
-constexpr std::uint64_t kMaxExpansion = 1032;
-constexpr std::uint64_t kExpansionSlack = 65536;
 
 // The container as the decoder produces it. It keeps what inflate_payload's buffer would show:
 // that buffer's size (twice the stored length, doubled each time it fills) and its first bytes.

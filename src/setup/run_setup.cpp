@@ -1,27 +1,22 @@
 #include "setup/run_setup.h"
 
-#include "platform/text_format.h"
-
 #include "instances/stop_running_instances.h"
+#include "payload/embedded_payload.h"
 #include "payload/install_payload.h"
-#include "payload/payload_checksum.h"
-#include "payload/stream_index.h"
-#include "payload/unpack_in_pieces.h"
-#include "payload/unpack_payload.h"
 #include "platform/path.h"
+#include "platform/text_format.h"
 #include "registration/shortcut.h"
 #include "registration/start_app.h"
 #include "registration/uninstall_entry.h"
 #include "setup/command_line.h"
 #include "setup/failure_report.h"
+#include "setup/setup_log.h"
 #include "shared/os_error_text.h"
 #include "shared/product.h"
-#include "setup/setup_log.h"
 
 namespace pelko {
-int run_setup(Platform& os, std::span<const std::byte> stored_payload,
-              std::optional<std::uint32_t> stored_crc32,
-              std::span<const std::byte> stream_index) {
+
+int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 1. Command line.
     const bool update_mode = is_update_mode(read_arguments(os));
 
@@ -39,26 +34,9 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
     if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
-    // 5. Check, inflate and read the whole payload; nothing has changed yet. With a sound index
-    // of the stream its pieces are inflated at the same time into one buffer; without one,
-    // inflating and reading happen in one pass (unpack_payload), each file inflated straight into
-    // its own buffer. Both give the same entries and the same failures.
-    std::vector<PayloadEntry> entries;
-    {
-        if (stored_crc32) {
-            if (const StepResult<void> intact = check_payload_crc32(stored_payload, *stored_crc32);
-                !intact) {
-                report_failure(os, intact.error(), update_mode);
-            }
-        }
-        const std::optional<StreamIndex> index =
-            decode_stream_index(stream_index, stored_payload.size());
-        StepResult<std::vector<PayloadEntry>> read =
-            index ? unpack_payload_in_pieces(stored_payload, *index, os)
-                  : unpack_payload(stored_payload, os);
-        if (!read) report_failure(os, read.error(), update_mode);
-        entries = std::move(*read);
-    }
+    // 5. Check, inflate and read the whole payload; nothing has changed yet.
+    StepResult<std::vector<PayloadEntry>> entries = unpack_embedded_payload(os, payload);
+    if (!entries) report_failure(os, entries.error(), update_mode);
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
     // Shell link object is made ready on another thread while this one stops running copies and
@@ -73,9 +51,9 @@ int run_setup(Platform& os, std::span<const std::byte> stored_payload,
     }
 
     // 7. Install the files.
-    const StepResult<std::uint64_t> installed = install_payload(os, install_dir, entries);
+    const StepResult<std::uint64_t> installed = install_payload(os, install_dir, *entries);
     if (!installed) report_failure(os, installed.error(), update_mode);
-    entries.clear();
+    entries->clear();
     const std::uint64_t payload_total = *installed;
 
     // 8. Uninstall entry (a failure is only logged). The texts of the three paths are made once

@@ -37,7 +37,7 @@ int child_main(const std::wstring& kind) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     const std::vector<std::byte> payload = child_payload(kind);
     win::WindowsPlatform platform;
-    return run_setup(platform, payload);
+    return run_setup(platform, {payload});
 }
 
 std::string os_error(DWORD code) { return test::os_error_text_of(code); }

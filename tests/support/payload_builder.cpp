@@ -47,7 +47,7 @@ std::vector<std::byte> raw_deflate(const std::vector<std::byte>& data, int level
     return out;
 }
 
-std::vector<std::byte> raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts) {
+PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts) {
     z_stream z{};
     if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
         throw std::runtime_error("deflateInit2");
@@ -57,8 +57,10 @@ std::vector<std::byte> raw_deflate_in_parts(const std::vector<std::byte>& data, 
     z.avail_out = static_cast<uInt>(out.size());
     const std::size_t part = data.size() / parts;
     int status = Z_OK;
+    StreamIndex index{data.size(), {}};
     for (std::size_t k = 0; k < parts; ++k) {
         const std::size_t begin = part * k;
+        index.pieces.push_back({z.total_out, begin});
         const std::size_t end = k + 1 == parts ? data.size() : part * (k + 1);
         z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data() + begin));
         z.avail_in = static_cast<uInt>(end - begin);
@@ -67,7 +69,7 @@ std::vector<std::byte> raw_deflate_in_parts(const std::vector<std::byte>& data, 
     out.resize(z.total_out);
     deflateEnd(&z);
     if (status != Z_STREAM_END) throw std::runtime_error("deflate");
-    return out;
+    return {std::move(out), std::move(index)};
 }
 
 }  // namespace pelko::testing

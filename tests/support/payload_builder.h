@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "payload/stream_index.h"
+
 namespace pelko::testing {
 
 // Builds containers byte by byte, so tests can also make malformed ones.
@@ -23,8 +25,13 @@ struct ContainerBuilder {
 std::vector<std::byte> raw_deflate(const std::vector<std::byte>& data, int level = 9);
 
 // The data cut into `parts` equal parts and deflated as one raw stream with a full flush after
-// each part but the last: every cut is a place where the stream can be inflated on its own.
-std::vector<std::byte> raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts);
+// each part but the last: every cut is a place where the stream can be inflated on its own, and
+// the index tells where they are.
+struct PartedStream {
+    std::vector<std::byte> stream;
+    StreamIndex index;
+};
+PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts);
 
 inline std::string as_string(const std::vector<std::byte>& bytes) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());

@@ -64,7 +64,7 @@ struct DamagedRun : ::testing::Test {
     }
     int run(std::uint32_t recorded) {
         try {
-            return run_setup(os, stored, recorded);
+            return run_setup(os, {stored, recorded});
         } catch (const ProcessExit& exit) {
             return static_cast<int>(exit.code);
         }

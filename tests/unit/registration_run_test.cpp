@@ -55,7 +55,7 @@ struct RegistrationRun : ::testing::Test {
                                                      .bytes);
     int run() {
         try {
-            return run_setup(os, payload);
+            return run_setup(os, {payload});
         } catch (const ProcessExit& exit) {
             return static_cast<int>(exit.code);
         }

@@ -34,7 +34,7 @@ struct RunSetup : ::testing::Test {
     // Runs and returns the exit code, whether the run returned or ended the process.
     int run(std::span<const std::byte> payload = kEmptyPayload) {
         try {
-            return run_setup(os, payload);
+            return run_setup(os, {payload});
         } catch (const ProcessExit& exit) {
             return static_cast<int>(exit.code);
         }

@@ -10,6 +10,7 @@
 #include "payload/unpack_payload.h"
 #include "payload_builder.h"
 #include "setup/run_setup.h"
+#include "stream_cuts.h"
 #include "stream_join.h"
 
 namespace pelko {
@@ -20,6 +21,8 @@ HeapAllocator heap;
 using testing::ContainerBuilder;
 using testing::FakePlatform;
 using testing::ProcessExit;
+using packer::encode_stream_index;
+using packer::find_stream_index;
 using testing::raw_deflate;
 
 // "error: {text}", or "|name=size:CRC-like sum" per entry.
@@ -61,7 +64,7 @@ std::vector<std::byte> in_parts(const std::vector<std::byte>& container, std::si
         const auto end = k + 1 == count ? container.end() : begin + static_cast<std::ptrdiff_t>(part);
         streams.push_back(raw_deflate(std::vector<std::byte>(begin, end), 6));
     }
-    return packer::join_raw_streams(streams);
+    return packer::join_raw_streams(streams).stream;
 }
 
 TEST(UnpackInPieces, GivesUnpackPayloadsEntriesInOneSharedBuffer) {
@@ -175,7 +178,7 @@ TEST(UnpackInPieces, ARunWithTheIndexInstallsAndLogsAsOneWithout) {
         os->set_env("LOCALAPPDATA", kLocal);
         os->set_env("APPDATA", "C:\\Users\\a\\AppData\\Roaming");
         try {
-            run_setup(*os, stored, std::nullopt, recorded_index);
+            run_setup(*os, {stored, std::nullopt, recorded_index});
         } catch (const ProcessExit&) {
         }
         return os;

@@ -158,7 +158,7 @@ TEST_F(HandleLeak, WholeRunRepeated) {
     const auto run = [&] {
         ASSERT_TRUE(SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str()));
         try {
-            EXPECT_EQ(run_setup(os, payload), 0);
+            EXPECT_EQ(run_setup(os, {payload}), 0);
             ++completed;
         } catch (const ProcessExit& exit) {
             ADD_FAILURE() << "the run failed with exit code " << exit.code;
@@ -179,7 +179,7 @@ TEST_F(HandleLeak, WholeRunRepeated) {
     expect_no_leak("whole run, failing at the install directory", 10, [&] {
         ASSERT_TRUE(SetEnvironmentVariableW(L"LOCALAPPDATA", blocked.c_str()));
         try {
-            run_setup(os, payload);
+            run_setup(os, {payload});
             ADD_FAILURE() << "the run did not fail";
         } catch (const ProcessExit& exit) {
             EXPECT_EQ(exit.code, 1u);
@@ -203,16 +203,13 @@ TEST_F(HandleLeak, WholeRunRepeated) {
 TEST_F(HandleLeak, ThreadsAndThePayloadInPieces) {
     std::vector<std::byte> container;
     for (int i = 0; i < 300'000; ++i) container.push_back(static_cast<std::byte>(i * i % 251));
-    const auto stored = testing::raw_deflate_in_parts(container, 3);
-    const auto index = find_stream_index(stored, 3);
-    ASSERT_TRUE(index);
-    ASSERT_EQ(index->pieces.size(), 3u);
+    const auto [stored, index] = testing::raw_deflate_in_parts(container, 3);
     std::atomic<int> runs{0};
     expect_no_leak("run_concurrently", 50, [&] { windows.run_concurrently([&] { ++runs; }, 4); });
     EXPECT_GT(runs.load(), 0);
     expect_no_leak("payload in pieces", 10, [&] {
         // A container of bytes, not entries: the reading fails after the pieces are inflated.
-        EXPECT_FALSE(unpack_payload_in_pieces(stored, *index, windows));
+        EXPECT_FALSE(unpack_payload_in_pieces(stored, index, windows));
     });
 }
 

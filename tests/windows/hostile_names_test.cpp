@@ -135,8 +135,8 @@ Outcome run_in_process(const std::wstring& local, const std::string& name) {
     InProcessPlatform os;
     Outcome outcome;
     try {
-        outcome.exit_code = run_setup(os, std::as_bytes(std::span(stream)),
-                                      test::crc_of(stream));
+        outcome.exit_code =
+            run_setup(os, {std::as_bytes(std::span(stream)), test::crc_of(stream)});
     } catch (const Exited& exit) {
         outcome.exit_code = static_cast<int>(exit.code);
     }

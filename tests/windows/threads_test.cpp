@@ -57,13 +57,10 @@ TEST(WindowsThreads, PayloadInPiecesGivesTheEntriesOfOnePass) {
         for (int j = 0; j < 40'000; ++j) data += static_cast<char>('a' + (i * 7 + j * j) % 23);
         builder.entry("lib/file" + std::to_string(i) + ".dll", data);
     }
-    const auto stored = testing::raw_deflate_in_parts(builder.bytes, 4);
-    const auto index = find_stream_index(stored, 4);
-    ASSERT_TRUE(index);
-    ASSERT_EQ(index->pieces.size(), 4u);
+    const auto [stored, index] = testing::raw_deflate_in_parts(builder.bytes, 4);
 
     win::WindowsPlatform os;
-    const auto in_pieces = unpack_payload_in_pieces(stored, *index, os);
+    const auto in_pieces = unpack_payload_in_pieces(stored, index, os);
     const auto one_pass = unpack_payload(stored, heap);
     ASSERT_TRUE(in_pieces);
     ASSERT_TRUE(one_pass);

@@ -23,7 +23,7 @@ void report(benchmark::State& state, std::size_t stored) {
 
 void BM_PackerEncoder(benchmark::State& state) {
     std::size_t stored = 0;
-    for (auto _ : state) stored = pelko::packer::deflate_best(g_container).size();
+    for (auto _ : state) stored = pelko::packer::deflate_best(g_container).stream.size();
     report(state, stored);
     state.SetLabel(pelko::packer::best_encoder_name());
 }
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     g_container = *inflated;
-    const std::size_t best = pelko::packer::deflate_best(g_container).size();
+    const std::size_t best = pelko::packer::deflate_best(g_container).stream.size();
     const std::size_t zlib9 = pelko::packer::deflate_zlib9(g_container).size();
     std::printf("container %zu bytes; %s %zu bytes; zlib level 9 %zu bytes; ratio %.4f\n",
                 g_container.size(), pelko::packer::best_encoder_name().c_str(), best, zlib9,

@@ -17,6 +17,7 @@
 #include "payload/read_payload.h"
 #include "payload/decompress_error.h"
 #include "payload/stream_index.h"
+#include "stream_cuts.h"
 #include "payload/unpack_payload.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +27,7 @@ using namespace pelko::packer;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]...\n"
+    "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]... [--crc32 FILE] [--index FILE]\n"
     "       pelko-pack list PAYLOAD_OR_EXE\n"
     "       pelko-pack extract PAYLOAD_OR_EXE DIR\n"
     "       pelko-pack prepare PAYLOAD CRC32_OUTPUT INDEX_OUTPUT [--no-check]\n"
@@ -77,7 +78,14 @@ std::vector<std::byte> crc32_record(std::uint32_t crc) {
     return bytes;
 }
 
-int pack(const fs::path& manifest, const fs::path& output, std::vector<fs::path> search) {
+// What pack writes beside the payload when asked: the build's records of it.
+struct PackRecords {
+    std::optional<fs::path> crc32;
+    std::optional<fs::path> index;
+};
+
+int pack(const fs::path& manifest, const fs::path& output, std::vector<fs::path> search,
+         const PackRecords& records) {
     search.insert(search.begin(), manifest.parent_path().empty() ? fs::path(".")
                                                                   : manifest.parent_path());
     // The manifest's own folder is tried last unless --from folders are given.
@@ -105,11 +113,14 @@ int pack(const fs::path& manifest, const fs::path& output, std::vector<fs::path>
         }
     }
 
-    const std::vector<std::byte> stream = deflate_best(container);
-    if (auto verified = verify_stream(stream, container); !verified) {
+    const PackedStream packed = deflate_best(container);
+    if (auto verified = verify_stream(packed, container); !verified) {
         throw Failure{"internal error: " + verified.error()};
     }
+    const std::vector<std::byte>& stream = packed.stream;
     write_whole(output, stream);
+    if (records.crc32) write_whole(*records.crc32, crc32_record(payload_crc32(stream)));
+    if (records.index) write_whole(*records.index, encode_stream_index(packed.index));
 
     const std::size_t zlib9 = deflate_zlib9(container).size();
     std::printf("%s: %zu entries, container %zu bytes, stored %zu bytes (%s); zlib level 9: %zu "
@@ -243,11 +254,20 @@ int main(int argc, char** argv) {
     try {
         if (args.size() >= 3 && args[0] == "pack") {
             std::vector<fs::path> search;
+            PackRecords records;
             for (std::size_t i = 3; i < args.size(); i += 2) {
-                if (args[i] != "--from" || i + 1 >= args.size()) throw Failure{kUsage};
-                search.emplace_back(args[i + 1]);
+                if (i + 1 >= args.size()) throw Failure{kUsage};
+                if (args[i] == "--from") {
+                    search.emplace_back(args[i + 1]);
+                } else if (args[i] == "--crc32") {
+                    records.crc32 = args[i + 1];
+                } else if (args[i] == "--index") {
+                    records.index = args[i + 1];
+                } else {
+                    throw Failure{kUsage};
+                }
             }
-            return pack(args[1], args[2], search);
+            return pack(args[1], args[2], search, records);
         }
         if (args.size() == 2 && args[0] == "list") return list(args[1]);
         if (args.size() == 3 && args[0] == "extract") return extract(args[1], args[2]);

@@ -47,10 +47,12 @@ FinalBlock find_final_block(std::span<const std::byte> stream) {
 
 }  // namespace
 
-std::vector<std::byte> join_raw_streams(const std::vector<std::vector<std::byte>>& streams) {
-    std::vector<std::byte> joined;
+JoinedStream join_raw_streams(const std::vector<std::vector<std::byte>>& streams) {
+    JoinedStream result;
+    std::vector<std::byte>& joined = result.stream;
     for (std::size_t i = 0; i < streams.size(); ++i) {
         const std::vector<std::byte>& stream = streams[i];
+        result.starts.push_back(joined.size());
         if (i + 1 == streams.size()) {
             joined.insert(joined.end(), stream.begin(), stream.end());
             break;
@@ -71,7 +73,7 @@ std::vector<std::byte> join_raw_streams(const std::vector<std::vector<std::byte>
         // The stored block's length and its complement.
         for (const std::uint8_t b : {0x00, 0x00, 0xFF, 0xFF}) joined.push_back(std::byte{b});
     }
-    return joined;
+    return result;
 }
 
 }  // namespace pelko::packer

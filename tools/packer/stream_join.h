@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -11,6 +12,10 @@ namespace pelko::packer {
 // empty stored block, so the next one starts on a byte boundary. Each stream refers to nothing
 // before its own start, so every start after the first is a place where the joined stream can be
 // inflated by a decoder of its own. Throws std::runtime_error for a stream that does not inflate.
-std::vector<std::byte> join_raw_streams(const std::vector<std::vector<std::byte>>& streams);
+struct JoinedStream {
+    std::vector<std::byte> stream;
+    std::vector<std::uint64_t> starts;  // where each given stream begins in it
+};
+JoinedStream join_raw_streams(const std::vector<std::vector<std::byte>>& streams);
 
 }  // namespace pelko::packer

@@ -6,7 +6,7 @@ namespace pelko::test {
 
 int run_setup_in_process(InProcessPlatform& os, const std::vector<std::byte>& stored_payload) {
     try {
-        return run_setup(os, stored_payload);
+        return run_setup(os, {stored_payload});
     } catch (const InProcessPlatform::Exit& exit) {
         return static_cast<int>(exit.code);
     }

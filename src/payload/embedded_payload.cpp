@@ -1,0 +1,25 @@
+#include "payload/embedded_payload.h"
+
+#include "payload/payload_checksum.h"
+#include "payload/stream_index.h"
+#include "payload/unpack_in_pieces.h"
+#include "payload/unpack_payload.h"
+
+namespace pelko {
+
+StepResult<std::vector<PayloadEntry>> unpack_embedded_payload(Platform& os,
+                                                              const EmbeddedPayload& payload) {
+    if (payload.recorded_crc32) {
+        if (StepResult<void> intact = check_payload_crc32(payload.stored, *payload.recorded_crc32);
+            !intact) {
+            return std::unexpected(std::move(intact.error()));
+        }
+    }
+    if (const std::optional<StreamIndex> index =
+            decode_stream_index(payload.index, payload.stored.size())) {
+        return unpack_payload_in_pieces(payload.stored, *index, os);
+    }
+    return unpack_payload(payload.stored, os);
+}
+
+}  // namespace pelko

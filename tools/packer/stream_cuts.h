@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "payload/stream_index.h"
+
+namespace pelko::packer {
+
+// How many pieces a container of this size is cut into: one per 4 MiB, a power of two, at most
+// 8. The packer cuts its stream there, and an index of a stream packed elsewhere is looked for
+// there.
+std::uint32_t stream_piece_count(std::uint64_t container_size);
+
+// The index as the build records it (see payload/stream_index.h), its CRC-32 at the end.
+std::vector<std::byte> encode_stream_index(const StreamIndex& index);
+
+// The index of a stream packed elsewhere, read off the stream itself: the byte-aligned block
+// starts after an empty block, the ones closest to cutting the container into `pieces` equal
+// parts (by default stream_piece_count() of its size), each checked with inflate_piece. A stream
+// without such places gives one piece. Nothing when the stream does not inflate.
+std::optional<StreamIndex> find_stream_index(std::span<const std::byte> stored,
+                                             std::optional<std::uint32_t> pieces = std::nullopt);
+
+}  // namespace pelko::packer
