@@ -2,7 +2,8 @@
 # one that the installer would refuse (a file of the payload as another's staging file) does not
 # build, unless PELKO_PAYLOAD_CHECK is OFF; then it is embedded as it is, and the installer itself
 # refuses it under Wine. An empty payload builds, and its run installs nothing, writes the
-# uninstall entry and the shortcut, logs its success line and fails to start the guard.
+# uninstall entry and the shortcut, logs its success line and fails to start the guard. A payload
+# of 3.5 GiB in a process that cannot have that much memory fails with a text, not an abort.
 # Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
 #         -DLAUNCHER=... -P custom_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
@@ -23,12 +24,13 @@ open(out + "/empty.bin", "wb").write(bytes([3, 0]))
 ]] ${WORK})
 
 # Runs the build's installer under Wine in update mode (no box), with the two folders of the
-# profile in WORK/<name>; leaves the exit code in `code` and the log in `log`.
+# profile in WORK/<name>, after any words of the command that runs it (a limit on its memory);
+# leaves the exit code in `code` and the log in `log`.
 function(run_installer name)
   file(MAKE_DIRECTORY "${WORK}/${name}/Roaming/Microsoft/Windows/Start Menu/Programs")
   wine_path(${WORK}/${name} profile)
   wine_path(${build}/pelko-setup.exe exe)
-  execute_process(COMMAND ${WINE_RUN} ${LAUNCHER} --set "LOCALAPPDATA=${profile}"
+  execute_process(COMMAND ${ARGN} ${WINE_RUN} ${LAUNCHER} --set "LOCALAPPDATA=${profile}"
                           --set "APPDATA=${profile}\\Roaming" --timeout 120
                           --cmdline "\"${exe}\" --update" ${exe}
                   OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE result)
@@ -85,6 +87,21 @@ string(FIND "${out}" "REG_SZ    ${install_dir}" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "the empty payload: the uninstall entry is not this run's:\n${out}")
 endif()
+# One entry of 3,757,512,001 zero bytes, stored in 3.6 MB, embedded unchecked (the check would
+# inflate it all here); the installer and Wine get 3 GB of address space.
+run("making a payload of 3.5 GiB" ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_zeros_payload.py
+    14564000 ${WORK}/huge.bin)
+run("configure huge" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD_CHECK=OFF
+    -DPELKO_PAYLOAD=${WORK}/huge.bin)
+run("build huge" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
+run_installer(huge prlimit --as=3000000000)
+expect_log_messages("the payload beyond the memory" "setup v0.1.1, update: true"
+  "failed: not enough memory for the payload (3757512001 bytes)")
+if(NOT code EQUAL 1 OR EXISTS ${WORK}/huge/Programs)
+  message(FATAL_ERROR "the payload beyond the memory: exit code ${code}, or files were written")
+endif()
+
 message(STATUS "payloads packed elsewhere: refused as the installer refuses them, embedded "
-               "unchecked when asked, and an empty one builds and runs")
+               "unchecked when asked, an empty one builds and runs, and one beyond the memory "
+               "fails with its text")
 file(REMOVE_RECURSE ${WORK})
