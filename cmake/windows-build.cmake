@@ -4,9 +4,9 @@ add_compile_options(-Os -ffunction-sections -fdata-sections)
 add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-# The shipped executable: optimised for size, unused sections dropped, stripped, no time stamp.
+# The shipped executable: unused sections dropped, stripped, no time stamp; -Os at the link too,
+# where the link-time optimiser makes the code.
 function(pelko_make_small target)
-  target_compile_options(${target} PRIVATE -Os)
   target_link_options(${target} PRIVATE -Os -Wl,--gc-sections -s -Wl,--no-insert-timestamp)
 endfunction()
 

@@ -15,16 +15,15 @@ root=$PWD
 runs=${RUNS:-9}
 
 echo "== building (build/bench, build/bench-windows)"
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench -j2 --target pelko-pack payload_benchmark >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench >/dev/null
 scripts/reference-payload.sh build/bench/tools/pelko-pack build/reference
 payload=$root/build/reference/payload.bin
 container_size=$(build/bench/tools/pelko-pack list "$payload" | grep " entries, " |
                  sed -E 's/.*container ([0-9]+) bytes.*/\1/')
 
-cmake -S . -B build/bench-windows -G Ninja --toolchain cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD="$payload" >/dev/null
-cmake --build build/bench-windows -j2 --target pelko-setup pelko-launch baseline_install >/dev/null
+cmake --preset bench-windows -DPELKO_PAYLOAD="$payload" >/dev/null
+cmake --build --preset bench-windows >/dev/null
 
 echo
 echo "== payload steps (native)"

@@ -5,9 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake -S . -B build/windows -G Ninja --toolchain cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/windows --target pelko-setup
+cmake --workflow --preset demo >/dev/null
 
 export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/demo-wineprefix"

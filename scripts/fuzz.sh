@@ -5,8 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 scripts/install-deps.sh
-CC=clang-16 CXX=clang++-16 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPELKO_FUZZ=ON -DPELKO_FUZZ_SECONDS="$seconds" >/dev/null
-cmake --build build/fuzz
-cd build/fuzz && ctest --output-on-failure -j2 --timeout $((seconds + 120)) -V \
+cmake --preset fuzz -DPELKO_FUZZ_SECONDS="$seconds" >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz --timeout $((seconds + 120)) -V \
   | grep -E 'Test #|stat::number_of_executed_units|stat::new_units_added|ERROR|SUMMARY'

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Sets up what is needed, builds both configurations and runs every test: the native ones
-# (fake platform, ASan + UBSan) and the Windows ones under Wine (with a virtual X display).
+# Sets up what is needed, then builds and tests each configuration of CMakePresets.json through
+# its workflow: native (fake platform, ASan + UBSan), fuzz (each target briefly), and windows
+# (the Win32 layer and the built installer under Wine, with a virtual X display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-scripts/build.sh
 
 export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/windows/wineprefix"
@@ -13,8 +13,8 @@ export WINEPREFIX="$PWD/build/windows/wineprefix"
 wineboot -i >/dev/null 2>&1 || true
 
 status=0
-(cd build/native && ctest --output-on-failure -j2) || status=1
-(cd build/fuzz && ctest --output-on-failure -j2) || status=1
-(cd build/windows && xvfb-run -a ctest --output-on-failure -j2) || status=1
+cmake --workflow --preset native || status=1
+cmake --workflow --preset fuzz || status=1
+xvfb-run -a cmake --workflow --preset windows || status=1
 wineserver -k >/dev/null 2>&1 || true
 exit $status

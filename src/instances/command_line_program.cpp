@@ -39,13 +39,14 @@ char32_t decode_at(std::string_view text, std::size_t at, std::size_t& length) {
     return value;
 }
 
-}  // namespace
-
+// The characters with the Unicode White_Space property.
 bool is_unicode_white_space(char32_t c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
            c == 0x205F || c == 0x3000;
 }
+
+}  // namespace
 
 std::string command_line_program(std::string_view command_line) {
     std::string_view text = command_line;

@@ -5,9 +5,6 @@
 
 namespace pelko {
 
-// True for the characters with the Unicode White_Space property.
-bool is_unicode_white_space(char32_t c);
-
 // The program path at the head of a command line (UTF-8). Leading and trailing Unicode white
 // space is removed; a program opening with '"' runs to the next '"' (or to the end when there is
 // none); an unquoted one runs to the first space (a tab or other white space does not end it).

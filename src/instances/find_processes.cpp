@@ -7,8 +7,6 @@ namespace {
 
 char fold_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-}  // namespace
-
 bool equals_ascii_case_insensitive(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -16,6 +14,8 @@ bool equals_ascii_case_insensitive(std::string_view a, std::string_view b) {
     }
     return true;
 }
+
+}  // namespace
 
 std::vector<std::uint32_t> filter_processes(std::span<const ProcessRecord> snapshot,
                                             std::span<const std::string_view> names) {

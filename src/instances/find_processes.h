@@ -17,13 +17,10 @@ inline constexpr std::array<std::string_view, 1> kAppNameList{kAppExecutableName
 inline constexpr std::array<std::string_view, 2> kWatchList{kAppExecutableName,
                                                             kGuardExecutableName};
 
-// True when the two texts have the same length in bytes and are equal byte by byte after
-// mapping 'A'..'Z' onto 'a'..'z'; every other byte (each byte of a non-ASCII character
+// The ids of the records whose executable file name equals one of the names, in snapshot order,
+// each id once. Names are equal when they have the same length in bytes and are equal byte by
+// byte after mapping 'A'..'Z' onto 'a'..'z'; every other byte (each byte of a non-ASCII character
 // included) must be identical.
-bool equals_ascii_case_insensitive(std::string_view a, std::string_view b);
-
-// The ids of the records whose executable file name equals one of the names (ASCII case folding
-// only), in snapshot order, each id once.
 std::vector<std::uint32_t> filter_processes(std::span<const ProcessRecord> snapshot,
                                             std::span<const std::string_view> names);
 

@@ -54,8 +54,6 @@ bool has_device_component(std::string_view name) {
     }
 }
 
-}  // namespace
-
 bool is_dotdot_or_absolute(std::string_view name) {
     if (name.find("..") != std::string_view::npos) return true;
     if (has_drive_prefix(name) && name.size() >= 3 && is_separator(name[2])) return true;
@@ -75,6 +73,12 @@ bool is_not_plain_file_path(std::string_view name) {
     const std::size_t cut = name.find_last_of("\\/");
     const std::string_view last = cut == std::string_view::npos ? name : name.substr(cut + 1);
     return last.empty() || last == ".";
+}
+
+}  // namespace
+
+bool is_acceptable_payload_name(std::string_view name) {
+    return !is_dotdot_or_absolute(name) && !is_not_plain_file_path(name);
 }
 
 }  // namespace pelko

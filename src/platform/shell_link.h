@@ -32,10 +32,8 @@ struct ShortcutError {
 
 // "{message} ({hresult})", or the HRESULT form alone when the message is empty once its trailing
 // tab, line feed, vertical tab, form feed, carriage return and blank characters are cut; lone
-// surrogates of the message show as U+FFFD.
+// surrogates of the message show as U+FFFD. The HRESULT form is "0x" and the 32-bit code in
+// eight upper-case hexadecimal digits, e.g. "0x80004003".
 std::string shortcut_error_text(HResult result, std::u16string_view message);
-
-// "0x" and the 32-bit code in eight upper-case hexadecimal digits, e.g. "0x80004003".
-std::string hresult_text(HResult result);
 
 }  // namespace pelko

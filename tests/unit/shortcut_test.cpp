@@ -81,8 +81,8 @@ TEST(ShortcutErrorText, MessageThenHresultForm) {
     EXPECT_EQ(shortcut_error_text(hr(0x8000FFFF), u""), "0x8000FFFF");
     EXPECT_EQ(shortcut_error_text(hr(0x80070005), u" \r\n"), "0x80070005");
     // Ten characters, upper case, zero-filled.
-    EXPECT_EQ(hresult_text(hr(0x800700AB)), "0x800700AB");
-    EXPECT_EQ(hresult_text(hr(0x0000ABCD)), "0x0000ABCD");
+    EXPECT_EQ(shortcut_error_text(hr(0x800700AB), u""), "0x800700AB");
+    EXPECT_EQ(shortcut_error_text(hr(0x0000ABCD), u""), "0x0000ABCD");
 }
 
 TEST(StartMenuProgramsDir, FromAppData) {

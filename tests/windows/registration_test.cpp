@@ -202,7 +202,7 @@ TEST_F(WindowsShortcut, FailuresGiveTheHresultFormAndCloseTheApartment) {
     const auto made = create_shortcut(os, path, guard, app);
     ASSERT_FALSE(made);
     EXPECT_LT(made.error().result, 0);
-    const std::string code = hresult_text(made.error().result);
+    const std::string code = shortcut_error_text(made.error().result, u"");
     EXPECT_TRUE(made.error().text == code || made.error().text.ends_with(" (" + code + ")"))
         << made.error().text;
     std::cout << "missing folder: " << made.error().text << "\n";
