@@ -18,7 +18,7 @@ else()
   ExternalProject_Add(pelko_host_tools
     SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools
     BINARY_DIR ${host_dir}
-    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DPELKO_VERSION=${PELKO_VERSION}
     BUILD_COMMAND ${CMAKE_COMMAND} --build ${host_dir} --target pelko-pack
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON

@@ -2,10 +2,11 @@
 
 #include <string_view>
 
+#include "shared/product_version.h"  // kProductVersion, made by the build from PELKO_VERSION
+
 namespace pelko {
 
 // Built-in names of the product; there is no configuration.
-inline constexpr std::string_view kProductVersion = "0.1.1";
 inline constexpr std::string_view kSetupMutexName = "Local\\PelkoSetup";
 inline constexpr std::string_view kInstallSubdirectory = "Programs\\Pelko";
 inline constexpr std::string_view kLogSubdirectory = "Pelko\\logs";

@@ -2,10 +2,12 @@
 # one that the installer would refuse (a file of the payload as another's staging file) does not
 # build, unless PELKO_PAYLOAD_CHECK is OFF; then it is embedded as it is, and the installer itself
 # refuses it under Wine. An empty payload builds, and its run installs nothing, writes the
-# uninstall entry and the shortcut, logs its success line and fails to start the guard. A payload
+# uninstall entry and the shortcut, logs its success line and fails to start the guard; it is
+# built with another version (PELKO_VERSION), which its resources, its log and its uninstall
+# entry carry. A payload
 # of 3.5 GiB in a process that cannot have that much memory fails with a text, not an abort.
 # Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
-#         -DLAUNCHER=... -P custom_payload_test.cmake
+#         -DLAUNCHER=... -DRESOURCES_TEST=... -P custom_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
@@ -68,12 +70,12 @@ if(NOT code EQUAL 1 OR EXISTS ${WORK}/refused/Programs)
 endif()
 
 run("configure empty" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD_CHECK=ON
-    -DPELKO_PAYLOAD=${WORK}/empty.bin)
+    -DPELKO_PAYLOAD=${WORK}/empty.bin -DPELKO_VERSION=0.2.0)
 run("build empty" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
 run_installer(empty)
 wine_path(${WORK}/empty/Programs/Pelko install_dir)
-expect_log_messages("the empty payload" "setup v0.1.1, update: true"
-  "v0.1.1 installed in ${install_dir}"
+expect_log_messages("the empty payload" "setup v0.2.0, update: true"
+  "v0.2.0 installed in ${install_dir}"
   "failed: Pelko not started: Path not found. (os error 3)")
 if(NOT code EQUAL 1 OR EXISTS ${WORK}/empty/Programs)
   message(FATAL_ERROR "the empty payload: exit code ${code}, or an install directory was made")
@@ -81,21 +83,30 @@ endif()
 if(NOT EXISTS "${WORK}/empty/Roaming/Microsoft/Windows/Start Menu/Programs/Pelko.lnk")
   message(FATAL_ERROR "the empty payload: no shortcut")
 endif()
-run("reading the uninstall entry" ${WINE_RUN} reg query
-    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko" /v InstallLocation)
-string(FIND "${out}" "REG_SZ    ${install_dir}" at)
-if(at EQUAL -1)
-  message(FATAL_ERROR "the empty payload: the uninstall entry is not this run's:\n${out}")
-endif()
+foreach(value "InstallLocation=${install_dir}" "DisplayVersion=0.2.0")
+  string(REGEX MATCH "^[^=]+" name "${value}")
+  string(REGEX REPLACE "^[^=]+=" "" expected "${value}")
+  run("reading the uninstall entry" ${WINE_RUN} reg query
+      "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko" /v ${name})
+  string(REPLACE "\r" "" out "${out}")
+  string(FIND "${out}" "REG_SZ    ${expected}\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the empty payload: ${name} is not this run's:\n${out}")
+  endif()
+endforeach()
+wine_path(${build}/pelko-setup.exe exe)
+run("reading the resources back" ${CMAKE_COMMAND} -E env PELKO_RESOURCES_OF=${exe}
+    PELKO_EXPECTED_VERSION=0.2.0 ${WINE_RUN} ${RESOURCES_TEST})
 # One entry of 3,757,512,001 zero bytes, stored in 3.6 MB, embedded unchecked (the check would
-# inflate it all here); the installer and Wine get 3 GB of address space.
+# inflate it all here), in the same build, still of version 0.2.0; the installer and Wine get
+# 3 GB of address space.
 run("making a payload of 3.5 GiB" ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_zeros_payload.py
     14564000 ${WORK}/huge.bin)
 run("configure huge" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD_CHECK=OFF
     -DPELKO_PAYLOAD=${WORK}/huge.bin)
 run("build huge" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
 run_installer(huge prlimit --as=3000000000)
-expect_log_messages("the payload beyond the memory" "setup v0.1.1, update: true"
+expect_log_messages("the payload beyond the memory" "setup v0.2.0, update: true"
   "failed: not enough memory for the payload (3757512001 bytes)")
 if(NOT code EQUAL 1 OR EXISTS ${WORK}/huge/Programs)
   message(FATAL_ERROR "the payload beyond the memory: exit code ${code}, or files were written")
