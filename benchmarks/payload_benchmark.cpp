@@ -36,7 +36,7 @@
 
 namespace {
 
-HeapAllocator heap;
+pelko::HeapAllocator heap;
 
 using namespace pelko;
 

@@ -7,8 +7,8 @@
 
 namespace pelko {
 
-std::uint32_t payload_crc32(std::span<const std::byte> stored) {
-    uLong crc = crc32(0L, Z_NULL, 0);
+std::uint32_t payload_crc32(std::span<const std::byte> stored, std::uint32_t before) {
+    uLong crc = before;
     while (!stored.empty()) {
         // zlib counts in 32-bit units: longer ranges go in pieces.
         const std::size_t piece = std::min<std::size_t>(stored.size(), UINT_MAX);

@@ -6,7 +6,7 @@
 
 #include "payload/deflate_bounds.h"
 #include "payload/payload_checksum.h"
-#include "payload/raw_inflater.h"
+#include "payload/piece_decoder.h"
 
 namespace pelko {
 namespace {
@@ -66,27 +66,9 @@ PieceRange piece_range(const StreamIndex& index, std::span<const std::byte> stor
 }
 
 bool inflate_piece(std::span<const std::byte> stored, std::span<std::byte> out, bool last) {
-    RawInflater inflater;
-    if (!inflater.ok()) return false;
-    z_stream& z = inflater.stream();
-    std::uint64_t consumed = 0;
-    std::uint64_t produced = 0;
-    for (;;) {
-        // Z_BLOCK: back here at every block boundary, so the end of a piece is seen as it is
-        // reached.
-        const auto [status, taken, given] =
-            inflater.step(stored.subspan(consumed), out.subspan(produced), Z_BLOCK);
-        consumed += taken;
-        produced += given;
-
-        if (status == Z_STREAM_END) return last && produced == out.size();
-        if (status != Z_OK) return false;  // invalid data, or no progress possible
-        // A piece before the last ends with all of its input used, `out` full and the decoder
-        // waiting for the next block's header on a byte of its own.
-        if (!last && consumed == stored.size()) {
-            return produced == out.size() && z.data_type == RawInflater::kAtAlignedBlockStart;
-        }
-    }
+    return decode_piece(
+        stored, out.size(), last, [&](std::uint64_t produced) { return out.subspan(produced); },
+        [](std::uint64_t, std::span<const std::byte>) { return true; });
 }
 
 }  // namespace pelko

@@ -9,11 +9,15 @@ file(MAKE_DIRECTORY ${WORK})
 include(${CMAKE_CURRENT_LIST_DIR}/release_steps.cmake)
 
 run("making the files" ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_large_payload.py ${WORK})
-run("pelko-pack pack" ${PACKER} pack ${WORK}/manifest.txt ${WORK}/payload.bin)
+run("pelko-pack pack" ${PACKER} pack ${WORK}/manifest.txt ${WORK}/payload.bin
+    --index ${WORK}/packed.index)
+# The index pack wrote from the cuts it made is the one read off the stream afterwards.
 run("pelko-pack index" ${PACKER} index ${WORK}/payload.bin ${WORK}/payload.index)
 if(NOT out MATCHES "^2 piece\\(s\\)")
   message(FATAL_ERROR "the packed stream is not indexed in two pieces: ${out}")
 endif()
+run("comparing the indexes" ${CMAKE_COMMAND} -E compare_files ${WORK}/packed.index
+    ${WORK}/payload.index)
 
 set(build ${WORK}/build)
 run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}

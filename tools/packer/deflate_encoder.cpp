@@ -10,6 +10,7 @@
 #include <libdeflate.h>
 #endif
 
+#include "payload/piece_decoder.h"
 #include "stream_cuts.h"
 #include "stream_join.h"
 
@@ -69,23 +70,42 @@ std::vector<std::byte> deflate_strongest(std::span<const std::byte> container) {
 
 }  // namespace
 
+std::vector<std::byte> deflate_part(std::span<const std::byte> part, bool last) {
+    std::vector<std::byte> stream = deflate_strongest(part);
+    return last ? stream : open_ended(stream);
+}
+
+bool part_inflates_to(std::span<const std::byte> stream, std::span<const std::byte> part,
+                      bool last) {
+    // Inflated into a small window, each run compared as it comes.
+    std::vector<std::byte> window(std::size_t{1} << 18);
+    return decode_piece(
+        stream, part.size(), last,
+        [&](std::uint64_t produced) {
+            return std::span(window).first(std::min<std::uint64_t>(window.size(),
+                                                                   part.size() - produced));
+        },
+        [&](std::uint64_t produced, std::span<const std::byte> made) {
+            return std::equal(made.begin(), made.end(),
+                              part.begin() + static_cast<std::ptrdiff_t>(produced));
+        });
+}
+
 PackedStream deflate_best(std::span<const std::byte> container) {
     // Cut into stream_piece_count() equal parts, each compressed on its own, so that the
     // installer can inflate the parts at the same time.
     const std::uint32_t count = stream_piece_count(container.size());
-    if (count == 1) return {deflate_strongest(container), {container.size(), {StreamPiece{}}}};
-    std::vector<std::vector<std::byte>> streams;
-    StreamIndex index{container.size(), {}};
+    PackedStream packed{{}, {container.size(), {}}};
     const std::size_t part = container.size() / count;
     for (std::uint32_t k = 0; k < count; ++k) {
         const std::size_t begin = part * k;
         const std::size_t end = k + 1 == count ? container.size() : part * (k + 1);
-        streams.push_back(deflate_strongest(container.subspan(begin, end - begin)));
-        index.pieces.push_back({0, begin});
+        packed.index.pieces.push_back({packed.stream.size(), begin});
+        const std::vector<std::byte> stream =
+            deflate_part(container.subspan(begin, end - begin), k + 1 == count);
+        packed.stream.insert(packed.stream.end(), stream.begin(), stream.end());
     }
-    JoinedStream joined = join_raw_streams(streams);
-    for (std::uint32_t k = 0; k < count; ++k) index.pieces[k].stored_offset = joined.starts[k];
-    return {std::move(joined.stream), std::move(index)};
+    return packed;
 }
 
 #ifdef PELKO_HAVE_LIBDEFLATE
@@ -93,25 +113,5 @@ std::string best_encoder_name() { return "libdeflate level 12"; }
 #else
 std::string best_encoder_name() { return "zlib level 9"; }
 #endif
-
-std::expected<void, std::string> verify_stream(const PackedStream& packed,
-                                               std::span<const std::byte> container) {
-    if (packed.index.container_size != container.size() ||
-        (container.size() != 0 && !fits_stream(packed.index, packed.stream.size()))) {
-        return std::unexpected(std::string("the stream's index does not fit it"));
-    }
-    std::vector<std::byte> out;
-    for (std::size_t i = 0; i < packed.index.pieces.size(); ++i) {
-        const PieceRange piece = piece_range(packed.index, packed.stream, i);
-        out.resize(piece.container_length);
-        if (!inflate_piece(piece.stored, out, piece.last) ||
-            !std::equal(out.begin(), out.end(),
-                        container.begin() + static_cast<std::ptrdiff_t>(piece.container_offset))) {
-            return std::unexpected("piece " + std::to_string(i) +
-                                   " of the stream does not inflate to its part of the container");
-        }
-    }
-    return {};
-}
 
 }  // namespace pelko::packer

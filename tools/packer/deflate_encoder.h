@@ -25,9 +25,13 @@ std::string best_encoder_name();
 // The container as one raw DEFLATE stream from zlib at level 9.
 std::vector<std::byte> deflate_zlib9(std::span<const std::byte> container);
 
-// Checks that every piece of the index inflates on its own (as the installer inflates it) to
-// exactly its range of the container, which proves the whole stream too.
-std::expected<void, std::string> verify_stream(const PackedStream& packed,
-                                               std::span<const std::byte> container);
+// One part of a container as a raw DEFLATE stream of its own, with the strongest encoder: the
+// last part as a complete stream, every other open_ended, so that the next part can follow it.
+std::vector<std::byte> deflate_part(std::span<const std::byte> part, bool last);
+
+// True when the part's stream inflates on its own, as the installer inflates a piece
+// (inflate_piece), to exactly `part`.
+bool part_inflates_to(std::span<const std::byte> stream, std::span<const std::byte> part,
+                      bool last);
 
 }  // namespace pelko::packer

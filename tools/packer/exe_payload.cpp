@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "payload/stream_index.h"
+
 namespace pelko::packer {
 namespace {
 
@@ -56,7 +58,16 @@ std::expected<ExePayload, std::string> payload_of_exe(std::span<const std::byte>
     if (length > section.size() - 8) {
         return std::unexpected(std::string("payload runs past its section's end"));
     }
-    return ExePayload{section.subspan(8, length), static_cast<std::uint32_t>(le(section, 0, 4))};
+    // The index says how long it is: its piece count comes first (see payload/stream_index.h).
+    std::span<const std::byte> rest = section.subspan(8 + length);
+    std::span<const std::byte> index;
+    if (rest.size() >= kIndexHeaderSize + kIndexCrcSize) {
+        const std::uint64_t pieces = le(rest, 0, 4);
+        const std::uint64_t size = kIndexHeaderSize + pieces * kIndexPieceSize + kIndexCrcSize;
+        if (pieces <= kMaxIndexPieces && size <= rest.size()) index = rest.first(size);
+    }
+    return ExePayload{section.subspan(8, length), static_cast<std::uint32_t>(le(section, 0, 4)),
+                      index};
 }
 
 }  // namespace pelko::packer

@@ -15,11 +15,12 @@ inline constexpr char kPayloadSection[] = ".payload";
 bool looks_like_exe(std::span<const std::byte> file);
 
 // What the payload section of pelko-setup.exe holds: the CRC-32 the build recorded and the
-// stored payload's length (each 4 bytes, little-endian), then the stored payload (and whatever
-// padding the linker adds).
+// stored payload's length (each 4 bytes, little-endian), then the stored payload, then the index
+// of its stream as the build recorded it (empty: none), and whatever padding the linker adds.
 struct ExePayload {
     std::span<const std::byte> stored;
     std::uint32_t recorded_crc32 = 0;
+    std::span<const std::byte> recorded_index;
 };
 
 // The payload of a Windows executable, by the length recorded in its section. The reason when

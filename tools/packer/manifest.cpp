@@ -1,5 +1,7 @@
 #include "manifest.h"
 
+#include "files.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -8,7 +10,7 @@ namespace pelko::packer {
 std::expected<std::vector<ManifestLine>, std::string> read_manifest(
     const std::filesystem::path& manifest, const std::vector<std::filesystem::path>& search) {
     std::ifstream in(manifest, std::ios::binary);
-    if (!in) return std::unexpected(manifest.string() + ": cannot read the manifest");
+    if (!in) return std::unexpected(path_text(manifest) + ": cannot read the manifest");
     std::vector<ManifestLine> lines;
     std::string line;
     int number = 0;
@@ -20,10 +22,10 @@ std::expected<std::vector<ManifestLine>, std::string> read_manifest(
         if (tab == std::string::npos || line.find('\t', tab + 1) != std::string::npos ||
             tab + 1 == line.size()) {
             std::ostringstream text;
-            text << manifest.string() << ":" << number << ": expected \"name<TAB>source file\"";
+            text << path_text(manifest) << ":" << number << ": expected \"name<TAB>source file\"";
             return std::unexpected(text.str());
         }
-        std::filesystem::path source = line.substr(tab + 1);
+        std::filesystem::path source = utf8_path(line.substr(tab + 1));
         if (source.is_relative() && !search.empty()) {
             std::filesystem::path found = search.back() / source;
             for (const auto& dir : search) {
@@ -36,7 +38,7 @@ std::expected<std::vector<ManifestLine>, std::string> read_manifest(
         }
         lines.push_back(ManifestLine{line.substr(0, tab), source});
     }
-    if (in.bad()) return std::unexpected(manifest.string() + ": cannot read the manifest");
+    if (in.bad()) return std::unexpected(path_text(manifest) + ": cannot read the manifest");
     return lines;
 }
 

@@ -1,5 +1,6 @@
-# pelko-pack: pack -> list -> extract gives back every file exactly; bad input is refused with a
-# clear message and nothing written.
+# pelko-pack: pack -> list -> extract gives back every file exactly; the JSON listing and the
+# comparison of two payloads tell what is in them; bad input is refused with a clear message and
+# nothing written.
 # Run as: cmake -DPACKER=... -DWORK=... -DPYTHON=... -P round_trip_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/src/sub)
@@ -42,8 +43,9 @@ file(WRITE ${WORK}/manifest.txt
   "empty.dat${TAB}${WORK}/src/empty.dat\n"
   "sub/readme.txt${TAB}src/sub/readme.txt\n")
 
-# pack
-run_packer(pack ${WORK}/manifest.txt ${WORK}/payload.bin)
+# pack, with the records the build embeds beside the payload
+run_packer(pack ${WORK}/manifest.txt ${WORK}/payload.bin --crc32 ${WORK}/packed.crc32
+           --index ${WORK}/packed.index)
 expect_equal("${code}" "0" "pack: ${err}")
 string(FIND "${out}" "4 entries" at)
 if(at EQUAL -1)
@@ -73,6 +75,56 @@ expect_equal("${code}" "0" "checksum: ${err}")
 file(READ ${WORK}/payload.crc32 crc_hex HEX)
 string(REGEX REPLACE "^(..)(..)(..)(..)$" "\\4\\3\\2\\1" crc_hex "${crc_hex}")
 expect_equal("${crc_hex}" "${listed_crc}" "checksum file against the listing")
+run_packer(index ${WORK}/payload.bin ${WORK}/payload.index)
+expect_equal("${code}" "0" "index: ${err}")
+foreach(record crc32 index)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/packed.${record}
+                          ${WORK}/payload.${record} RESULT_VARIABLE differs)
+  expect_equal("${differs}" "0" "the ${record} pack writes against the one made afterwards")
+endforeach()
+
+# list --json: the entries in order with their SHA-256, the totals and the CRC-32
+run_packer(list --json ${WORK}/payload.bin)
+expect_equal("${code}" "0" "list --json: ${err}")
+string(JSON kind GET "${out}" kind)
+string(JSON count GET "${out}" entry_count)
+string(JSON data_bytes GET "${out}" file_data_bytes)
+string(JSON json_crc GET "${out}" crc32)
+expect_equal("${kind} ${count} ${data_bytes} ${json_crc}" "payload 4 120042 ${listed_crc}"
+             "the JSON totals")
+set(index 0)
+foreach(pair "pelko.exe=src/app.bin" "big.txt=src/big.txt" "empty.dat=src/empty.dat"
+             "sub/readme.txt=src/sub/readme.txt")
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 name)
+  list(GET pair 1 source)
+  file(SIZE ${WORK}/${source} size)
+  file(SHA256 ${WORK}/${source} sha)
+  string(JSON json_name GET "${out}" entries ${index} name)
+  string(JSON json_size GET "${out}" entries ${index} size)
+  string(JSON json_sha GET "${out}" entries ${index} sha256)
+  expect_equal("${json_name} ${json_size} ${json_sha}" "${name} ${size} ${sha}" "JSON entry ${index}")
+  math(EXPR index "${index} + 1")
+endforeach()
+
+# diff: changed and added in the new install order, then removed; exit 1 when they differ
+file(WRITE ${WORK}/src/app2.bin "MZ application bytes, version 2\n")
+file(WRITE ${WORK}/src/new.txt "new file\n")
+file(WRITE ${WORK}/manifest2.txt
+  "new.txt${TAB}src/new.txt\n"
+  "pelko.exe${TAB}src/app2.bin\n"
+  "big.txt${TAB}src/big.txt\n"
+  "sub/readme.txt${TAB}src/sub/readme.txt\n")
+run_packer(pack ${WORK}/manifest2.txt ${WORK}/payload2.bin)
+expect_equal("${code}" "0" "pack of the second payload: ${err}")
+run_packer(diff ${WORK}/payload.bin ${WORK}/payload2.bin)
+expect_equal("${code}:${out}"
+  "1:added    new.txt (9 bytes)\nchanged  pelko.exe (21 -> 32 bytes)\nremoved  empty.dat (0 bytes)\n"
+  "diff of two payloads")
+run_packer(diff ${WORK}/payload.bin ${WORK}/payload.bin)
+expect_equal("${code}:${out}" "0:" "diff of a payload with itself")
+run_packer(diff ${WORK}/payload.bin ${WORK}/nothing.bin)
+expect_equal("${code}" "2" "diff with a missing file")
 
 # extract: every file back, byte for byte
 run_packer(extract ${WORK}/payload.bin ${WORK}/out)

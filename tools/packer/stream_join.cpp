@@ -47,31 +47,30 @@ FinalBlock find_final_block(std::span<const std::byte> stream) {
 
 }  // namespace
 
+std::vector<std::byte> open_ended(std::span<const std::byte> stream) {
+    const FinalBlock final_block = find_final_block(stream);
+    // Everything up to the end of the final block, then the three header bits of an empty stored
+    // block (not final) and the zero bits up to the byte boundary.
+    const std::size_t kept = static_cast<std::size_t>((final_block.end_bit + 3 + 7) / 8);
+    std::vector<std::byte> open(kept, std::byte{0});
+    const std::size_t whole = static_cast<std::size_t>(final_block.end_bit / 8);
+    std::copy_n(stream.begin(), whole, open.begin());
+    if (const unsigned part = final_block.end_bit % 8; part != 0) {
+        open[whole] = stream[whole] & static_cast<std::byte>((1u << part) - 1);
+    }
+    open[final_block.header_bit / 8] &= ~static_cast<std::byte>(1u << (final_block.header_bit % 8));
+    // The stored block's length and its complement.
+    for (const std::uint8_t b : {0x00, 0x00, 0xFF, 0xFF}) open.push_back(std::byte{b});
+    return open;
+}
+
 JoinedStream join_raw_streams(const std::vector<std::vector<std::byte>>& streams) {
     JoinedStream result;
-    std::vector<std::byte>& joined = result.stream;
     for (std::size_t i = 0; i < streams.size(); ++i) {
-        const std::vector<std::byte>& stream = streams[i];
-        result.starts.push_back(joined.size());
-        if (i + 1 == streams.size()) {
-            joined.insert(joined.end(), stream.begin(), stream.end());
-            break;
-        }
-        const FinalBlock final_block = find_final_block(stream);
-        // Everything up to the end of the final block, then the three header bits of an empty
-        // stored block (not final) and the zero bits up to the byte boundary.
-        const std::size_t start = joined.size();
-        const std::size_t kept = static_cast<std::size_t>((final_block.end_bit + 3 + 7) / 8);
-        joined.resize(start + kept, std::byte{0});
-        const std::size_t whole = static_cast<std::size_t>(final_block.end_bit / 8);
-        std::copy_n(stream.begin(), whole, joined.begin() + static_cast<std::ptrdiff_t>(start));
-        if (const unsigned part = final_block.end_bit % 8; part != 0) {
-            joined[start + whole] = stream[whole] & static_cast<std::byte>((1u << part) - 1);
-        }
-        const std::uint64_t header = start * std::uint64_t{8} + final_block.header_bit;
-        joined[header / 8] &= ~static_cast<std::byte>(1u << (header % 8));
-        // The stored block's length and its complement.
-        for (const std::uint8_t b : {0x00, 0x00, 0xFF, 0xFF}) joined.push_back(std::byte{b});
+        result.starts.push_back(result.stream.size());
+        const std::vector<std::byte> part =
+            i + 1 == streams.size() ? streams[i] : open_ended(streams[i]);
+        result.stream.insert(result.stream.end(), part.begin(), part.end());
     }
     return result;
 }

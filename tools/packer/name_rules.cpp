@@ -1,4 +1,4 @@
-#include "container_writer.h"
+#include "name_rules.h"
 
 #include <cstdint>
 
@@ -8,13 +8,6 @@
 #include "platform/os_string.h"
 
 namespace pelko::packer {
-namespace {
-
-void put_le(std::vector<std::byte>& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
-}
-
-}  // namespace
 
 std::expected<void, std::string> check_name(std::string_view name) {
     const std::string shown(name);
@@ -49,21 +42,6 @@ std::optional<std::string> staging_collision_text(std::span<const std::string_vi
     }
     return text + " (the installer writes each file beside its target with the extension "
                   "\"new\" and then moves it over the target)";
-}
-
-std::expected<void, std::string> append_entry(std::vector<std::byte>& container,
-                                              std::string_view name, std::string_view data) {
-    if (auto checked = check_name(name); !checked) return checked;
-    if (data.size() > 0xFFFFFFFFull) {
-        return std::unexpected(std::string(name) + ": file over 4 GiB (" +
-                               std::to_string(data.size()) + " bytes)");
-    }
-    put_le(container, name.size(), 2);
-    for (const char c : name) container.push_back(static_cast<std::byte>(c));
-    put_le(container, data.size(), 4);
-    const auto* bytes = reinterpret_cast<const std::byte*>(data.data());
-    container.insert(container.end(), bytes, bytes + data.size());
-    return {};
 }
 
 }  // namespace pelko::packer

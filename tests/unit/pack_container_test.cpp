@@ -1,0 +1,138 @@
+// Packing a manifest's files: the container read from the files on demand, cut into parts that
+// are compressed at the same time, written in order, with the index of where they start.
+#include "pack.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "payload/payload_checksum.h"
+#include "payload/stream_index.h"
+#include "payload/unpack_payload.h"
+#include "payload_builder.h"
+#include "progress.h"
+
+namespace pelko {
+namespace {
+
+namespace fs = std::filesystem;
+using packer::ContainerLayout;
+using packer::ManifestLine;
+
+std::string text_of(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    static constexpr std::string_view kWords[] = {"pelko ", "setup ", "library ", "\r\n", "file "};
+    std::string text;
+    while (text.size() < size) text += kWords[random() % 5];
+    text.resize(size);
+    return text;
+}
+
+// Files in a fresh folder, their manifest lines, and the container they make.
+struct Files : ::testing::Test {
+    fs::path dir = fs::temp_directory_path() / ("pelko-pack-test-" + std::to_string(::getpid()));
+    std::vector<ManifestLine> lines;
+    testing::ContainerBuilder container;
+
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { fs::remove_all(dir); }
+    void add(const std::string& name, const std::string& data) {
+        const fs::path source = dir / std::to_string(lines.size());
+        std::ofstream(source, std::ios::binary) << data;
+        lines.push_back({name, source});
+        container.entry(name, data);
+    }
+    // Packs into a file of the folder; the stream and the result.
+    std::pair<std::vector<std::byte>, packer::PackResult> pack(const ContainerLayout& layout,
+                                                               unsigned threads) {
+        const fs::path out = dir / "payload.bin";
+        std::FILE* file = std::fopen(out.c_str(), "wb");
+        packer::Progress quiet(nullptr, layout.size(), layout.entry_count());
+        auto packed = packer::pack_container(layout, file, threads, quiet);
+        std::fclose(file);
+        EXPECT_TRUE(packed) << (packed ? "" : packed.error());
+        std::ifstream in(out, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        const auto* begin = reinterpret_cast<const std::byte*>(bytes.data());
+        return {std::vector<std::byte>(begin, begin + bytes.size()),
+                packed.value_or(packer::PackResult{})};
+    }
+};
+
+TEST_F(Files, TheLayoutReadsTheContainerAcrossFilesFromAnyOffset) {
+    add("pelko.exe", "MZ" + text_of(70'000, 1));
+    add("empty.dat", "");
+    add("sub/readme.txt", text_of(3'000, 2));
+    const auto layout = ContainerLayout::of(lines);
+    ASSERT_TRUE(layout);
+    ASSERT_EQ(layout->size(), container.bytes.size());
+    EXPECT_EQ(layout->entries_ending_by(0), 0u);
+    EXPECT_EQ(layout->entries_ending_by(layout->size()), 3u);
+    for (const std::size_t offset : {0ul, 1ul, 10ul, 70'011ul, 70'017ul, 70'030ul}) {
+        std::vector<std::byte> read(container.bytes.size() - offset);
+        ASSERT_TRUE(layout->read(offset, read)) << offset;
+        EXPECT_TRUE(std::equal(read.begin(), read.end(), container.bytes.begin() + offset))
+            << offset;
+    }
+    // A file that shrank since the layout was made cannot be read whole.
+    std::ofstream(lines[0].source, std::ios::binary) << "MZ";
+    std::vector<std::byte> all(container.bytes.size());
+    const auto shrunk = layout->read(0, all);
+    ASSERT_FALSE(shrunk);
+    EXPECT_NE(shrunk.error().find("cannot read"), std::string::npos) << shrunk.error();
+    // A missing file is refused when the layout is made.
+    lines.push_back({"missing", dir / "missing"});
+    EXPECT_FALSE(ContainerLayout::of(lines));
+}
+
+// Bytes that barely compress: the encoder is quick on them.
+std::string noise_of(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() % 200);
+    return bytes;
+}
+
+TEST_F(Files, PartsMadeAtOnceGiveTheStreamOfOnePassWithItsIndex) {
+    // 9 MiB: two parts.
+    add("pelko.exe", "MZ" + noise_of(5 << 20, 3));
+    add("lib/core.dll", noise_of(4 << 20, 4));
+    add("licenses/notice.txt", text_of(4'096, 5));
+    const auto layout = ContainerLayout::of(lines);
+    ASSERT_TRUE(layout);
+    const auto [one, by_one] = pack(*layout, 1);
+    const auto [two, by_two] = pack(*layout, 2);
+    EXPECT_EQ(by_two.threads, 2u);
+    EXPECT_EQ(one, two);
+    // The parts start where the container is cut in two and where the first part's stream ends.
+    ASSERT_EQ(by_two.index.pieces.size(), 2u);
+    EXPECT_EQ(by_two.index.pieces[1].container_offset, container.bytes.size() / 2);
+    std::vector<std::byte> second(container.bytes.size() - container.bytes.size() / 2);
+    EXPECT_TRUE(inflate_piece(std::span(two).subspan(by_two.index.pieces[1].stored_offset),
+                              second, true));
+    EXPECT_EQ(by_two.stored_size, two.size());
+    EXPECT_EQ(by_two.crc32, payload_crc32(two));
+    HeapAllocator heap;
+    const auto entries = unpack_payload(two, heap);
+    ASSERT_TRUE(entries);
+    ASSERT_EQ(entries->size(), 3u);
+    EXPECT_EQ((*entries)[1].name(), "lib/core.dll");
+    EXPECT_EQ((*entries)[1].size(), std::uint64_t{4} << 20);
+}
+
+TEST(PackProgress, BytesFilesRateAndTimeLeft) {
+    using packer::Progress;
+    using std::chrono::duration;
+    EXPECT_EQ(Progress::line(0, 600'000'000, 0, 694, duration<double>(0)),
+              "packing 0.0 of 600.0 MB, 0 of 694 files");
+    EXPECT_EQ(Progress::line(150'000'000, 600'000'000, 170, 694, duration<double>(30)),
+              "packing 150.0 of 600.0 MB, 170 of 694 files, 5.0 MB/s, 1 min 30 s left");
+    EXPECT_EQ(Progress::line(20'000'000, 20'000'000, 11, 11, duration<double>(2)),
+              "packing 20.0 of 20.0 MB, 11 of 11 files, 10.0 MB/s");
+}
+
+}  // namespace
+}  // namespace pelko

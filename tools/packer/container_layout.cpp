@@ -1,0 +1,84 @@
+#include "container_layout.h"
+
+#include "files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+namespace pelko::packer {
+namespace {
+
+void put_le(std::vector<std::byte>& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
+}
+
+}  // namespace
+
+std::expected<ContainerLayout, std::string> ContainerLayout::of(
+    const std::vector<ManifestLine>& lines) {
+    ContainerLayout layout;
+    for (const ManifestLine& line : lines) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(line.source, ec)) {
+            return std::unexpected(path_text(line.source) + ": no such file");
+        }
+        const std::uint64_t size = std::filesystem::file_size(line.source, ec);
+        if (ec) return std::unexpected(path_text(line.source) + ": cannot read: " + ec.message());
+        if (size > 0xFFFFFFFFull) {
+            return std::unexpected(path_text(line.source) + ": file over 4 GiB (" +
+                                   std::to_string(size) + " bytes)");
+        }
+        Entry entry;
+        entry.start = layout.size_;
+        put_le(entry.header, line.name.size(), 2);
+        for (const char c : line.name) entry.header.push_back(static_cast<std::byte>(c));
+        put_le(entry.header, size, 4);
+        entry.source = line.source;
+        entry.data_size = size;
+        layout.size_ = entry.end();
+        layout.entries_.push_back(std::move(entry));
+    }
+    return layout;
+}
+
+std::size_t ContainerLayout::entries_ending_by(std::uint64_t offset) const {
+    return static_cast<std::size_t>(std::ranges::partition_point(entries_, [&](const Entry& e) {
+                                        return e.end() <= offset;
+                                    }) -
+                                    entries_.begin());
+}
+
+std::expected<void, std::string> ContainerLayout::read(std::uint64_t offset,
+                                                       std::span<std::byte> out) const {
+    // The first entry that ends after the offset, then on through the ones after it.
+    auto entry = std::ranges::partition_point(entries_,
+                                              [&](const Entry& e) { return e.end() <= offset; });
+    while (!out.empty()) {
+        if (entry == entries_.end()) return std::unexpected(std::string("read past the container"));
+        const std::uint64_t header_end = entry->start + entry->header.size();
+        if (offset < header_end) {
+            const std::size_t count = std::min<std::uint64_t>(out.size(), header_end - offset);
+            std::memcpy(out.data(), entry->header.data() + (offset - entry->start), count);
+            out = out.subspan(count);
+            offset += count;
+            continue;
+        }
+        const std::uint64_t within = offset - header_end;
+        const std::size_t count = std::min<std::uint64_t>(out.size(), entry->data_size - within);
+        if (count != 0) {
+            std::ifstream in(entry->source, std::ios::binary);
+            if (!in || !in.seekg(static_cast<std::streamoff>(within)) ||
+                !in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count))) {
+                return std::unexpected(path_text(entry->source) +
+                                       ": cannot read (shorter than when packing began?)");
+            }
+        }
+        out = out.subspan(count);
+        offset += count;
+        ++entry;
+    }
+    return {};
+}
+
+}  // namespace pelko::packer

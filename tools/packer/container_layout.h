@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "manifest.h"
+
+namespace pelko::packer {
+
+// The container of a manifest's files, laid out before any file is read: each entry's header
+// (name length, name, data length) and the file its data comes from. Its bytes are read on
+// demand, so that packing never holds more of the files than it compresses at once.
+class ContainerLayout {
+public:
+    // The layout of the files in manifest order; the reason when a source is missing, is no
+    // regular file, or has 4 GiB or more.
+    static std::expected<ContainerLayout, std::string> of(const std::vector<ManifestLine>& lines);
+
+    std::uint64_t size() const { return size_; }
+    std::size_t entry_count() const { return entries_.size(); }
+    // How many entries end at or before the container offset.
+    std::size_t entries_ending_by(std::uint64_t offset) const;
+
+    // The container's bytes from `offset`, filling `out`; the reason when a file cannot be read
+    // or is no longer as long as it was.
+    std::expected<void, std::string> read(std::uint64_t offset, std::span<std::byte> out) const;
+
+private:
+    struct Entry {
+        std::uint64_t start = 0;  // of its header in the container
+        std::vector<std::byte> header;
+        std::filesystem::path source;
+        std::uint64_t data_size = 0;
+        std::uint64_t end() const { return start + header.size() + data_size; }
+    };
+    std::vector<Entry> entries_;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace pelko::packer

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelko::packer {
+
+// A path from UTF-8 text, and a path as UTF-8 text, on every system (Windows takes a narrow
+// string for the ANSI code page otherwise).
+std::filesystem::path utf8_path(std::string_view text);
+std::string path_text(const std::filesystem::path& path);
+
+// The program's arguments without its name, as UTF-8
+// (on Windows read from the wide command line, not through the ANSI code page).
+std::vector<std::string> command_line_utf8(int argc, char** argv);
+
+// A failure of a command, with the message it ends with.
+struct Failure {
+    std::string text;
+};
+
+// The whole file; throws Failure when it is missing or longer than `limit` bytes.
+std::vector<std::byte> read_whole(const std::filesystem::path& path, std::uint64_t limit);
+
+// A file written beside its target and moved over it only when complete, so that a failed
+// command leaves no partial output. Throws Failure when it cannot be made or written.
+class OutputFile {
+public:
+    explicit OutputFile(std::filesystem::path path);
+    ~OutputFile();  // a file not committed is removed
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    std::FILE* stream() { return file_; }
+    void write(std::span<const std::byte> bytes);
+    // Closes the file and moves it over the target.
+    void commit();
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path temporary_;
+    std::FILE* file_ = nullptr;
+};
+
+// The whole file written through an OutputFile.
+void write_whole(const std::filesystem::path& path, std::span<const std::byte> bytes);
+
+}  // namespace pelko::packer

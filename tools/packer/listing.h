@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "payload_file.h"
+
+namespace pelko::packer {
+
+// The entries with their sizes, a line each, then the totals and the CRC-32.
+void print_listing(const OpenedPayload& payload, std::FILE* out);
+
+// One JSON document: the entries in install order (name, size, SHA-256 of the data), the
+// totals, the stored size, the CRC-32 and, for an installer, the recorded CRC-32 and the
+// number of pieces of its index.
+std::string listing_json(const OpenedPayload& payload);
+
+// The files added, removed and changed from `before` to `after`, one line each: the changed and
+// added ones in the install order of `after`, then the removed ones in that of `before`. A name
+// given twice counts as its last entry, the file a run leaves. True when there is any.
+bool print_difference(const OpenedPayload& before, const OpenedPayload& after, std::FILE* out);
+
+}  // namespace pelko::packer

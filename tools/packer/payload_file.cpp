@@ -1,0 +1,45 @@
+#include "payload_file.h"
+
+#include <cstdio>
+
+#include "exe_payload.h"
+#include "files.h"
+#include "payload/payload_checksum.h"
+#include "payload/stream_index.h"
+#include "payload/unpack_payload.h"
+
+namespace pelko::packer {
+
+OpenedPayload open_payload(const std::filesystem::path& input) {
+    const std::vector<std::byte> file = read_whole(input, UINT64_MAX);
+    std::span<const std::byte> stored(file);
+    OpenedPayload opened;
+    if (looks_like_exe(file)) {
+        const auto embedded = payload_of_exe(file);
+        if (!embedded) throw Failure{path_text(input) + ": " + embedded.error()};
+        stored = embedded->stored;
+        opened.from_installer = true;
+        opened.recorded_crc32 = embedded->recorded_crc32;
+        if (const std::uint32_t computed = payload_crc32(stored);
+            computed != embedded->recorded_crc32) {
+            char text[96];
+            std::snprintf(text, sizeof text, "payload damaged (CRC-32 recorded %08x, computed %08x)",
+                          embedded->recorded_crc32, computed);
+            throw Failure{path_text(input) + ": " + text};
+        }
+        const auto index = decode_stream_index(embedded->recorded_index, stored.size());
+        if (index) opened.index_pieces = index->pieces.size();
+    }
+    opened.crc32 = payload_crc32(stored);
+    opened.stored_size = stored.size();
+    HeapAllocator heap;
+    auto entries = unpack_payload(stored, heap);
+    if (!entries) throw Failure{path_text(input) + ": " + entries.error().text};
+    opened.entries = std::move(*entries);
+    for (const PayloadEntry& entry : opened.entries) {
+        opened.container_size += 6 + entry.name().size() + entry.size();
+    }
+    return opened;
+}
+
+}  // namespace pelko::packer

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "payload/payload_entry.h"
+
+namespace pelko::packer {
+
+// A payload file, or the payload of a built installer, read as the installer reads it.
+struct OpenedPayload {
+    std::vector<PayloadEntry> entries;
+    std::uint64_t container_size = 0;
+    std::uint64_t stored_size = 0;
+    std::uint32_t crc32 = 0;  // of the stored payload
+    bool from_installer = false;
+    // Of an installer: the CRC-32 recorded beside the payload (equal to `crc32`, else the
+    // installer is refused as damaged), and the number of pieces of its recorded index (nothing
+    // when it has none that fits the payload; the installer inflates in pieces from two on).
+    std::optional<std::uint32_t> recorded_crc32;
+    std::optional<std::size_t> index_pieces;
+};
+
+// Reads a payload file or a built installer (a file that starts like a Windows executable).
+// Throws Failure, with the file's name, when it is no payload the installer would install.
+OpenedPayload open_payload(const std::filesystem::path& input);
+
+}  // namespace pelko::packer
