@@ -1,9 +1,10 @@
-# The shipped executable: imports from system DLLs only, a stub (the file minus the stored
-# payload) of at most 128 KiB, no time stamp in the PE header and no build path inside.
-# Run as: cmake -DEXE=... -DPAYLOAD=... -DOBJDUMP=... -DPATHS="dir;dir" -P exe_check.cmake
+# A shipped executable: imports from system DLLs only, no time stamp in the PE header and no build
+# path inside; for the installer (given its PAYLOAD) a stub (the file minus the stored payload)
+# of at most 128 KiB.
+# Run as: cmake -DEXE=... [-DPAYLOAD=...] -DOBJDUMP=... -DPATHS="dir;dir" -P exe_check.cmake
 cmake_policy(SET CMP0057 NEW)
 set(system_dlls kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll shell32.dll
-    msvcrt.dll ntdll.dll gdi32.dll version.dll shlwapi.dll)
+    msvcrt.dll ntdll.dll gdi32.dll version.dll shlwapi.dll bcrypt.dll)
 set(max_stub 131072)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE code)
@@ -20,7 +21,7 @@ foreach(line ${imports})
   string(STRIP "${dll}" dll)
   string(TOLOWER "${dll}" dll)
   if(NOT dll IN_LIST system_dlls)
-    message(FATAL_ERROR "pelko-setup.exe imports ${dll}, which is not a system DLL")
+    message(FATAL_ERROR "${EXE} imports ${dll}, which is not a system DLL")
   endif()
   list(APPEND seen ${dll})
 endforeach()
@@ -36,11 +37,15 @@ foreach(path ${PATHS})
   string(HEX "${path}" needle)
   string(FIND "${contents}" "${needle}" at)
   if(NOT at EQUAL -1)
-    message(FATAL_ERROR "pelko-setup.exe holds the build path ${path}")
+    message(FATAL_ERROR "${EXE} holds the build path ${path}")
   endif()
 endforeach()
 
 file(SIZE ${EXE} exe_size)
+if(NOT PAYLOAD)
+  message(STATUS "${EXE}: ${exe_size} bytes; imports: ${seen}")
+  return()
+endif()
 file(SIZE ${PAYLOAD} payload_size)
 math(EXPR stub "${exe_size} - ${payload_size}")
 math(EXPR stub_kib "(${stub} + 1023) / 1024")

@@ -3,6 +3,8 @@
 #include <fstream>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <shellapi.h>
@@ -35,6 +37,13 @@ std::vector<std::string> command_line_utf8(int argc, char** argv) {
     return args;
 #else
     return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
+void use_binary_output() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 

@@ -20,6 +20,10 @@ std::string path_text(const std::filesystem::path& path);
 // (on Windows read from the wide command line, not through the ANSI code page).
 std::vector<std::string> command_line_utf8(int argc, char** argv);
 
+// Standard output and error as bytes, so that texts end lines in "\n" on every system (on
+// Windows they would otherwise be written with "\r\n").
+void use_binary_output();
+
 // A failure of a command, with the message it ends with.
 struct Failure {
     std::string text;

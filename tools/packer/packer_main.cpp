@@ -215,6 +215,7 @@ int run(const std::string& command, const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    use_binary_output();
     const std::vector<std::string> args = command_line_utf8(argc, argv);
     try {
         if (args.empty()) throw Usage{};

@@ -29,12 +29,20 @@ std::string hex(std::span<const unsigned char> digest) {
 #ifdef _WIN32
 
 std::string sha256_hex(std::span<const std::byte> bytes) {
+    // One provider for the program's life: opening one costs more than hashing a small file.
+    static const BCRYPT_ALG_HANDLE sha256 = [] {
+        BCRYPT_ALG_HANDLE provider = nullptr;
+        if (!BCRYPT_SUCCESS(
+                BCryptOpenAlgorithmProvider(&provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+            throw std::runtime_error("SHA-256: no provider");
+        }
+        return provider;
+    }();
     std::array<unsigned char, 32> digest{};
     // BCryptHash takes at most 4 GiB - 1 at once, which is as long as an entry may be.
-    const NTSTATUS status = BCryptHash(BCRYPT_SHA256_ALG_HANDLE, nullptr, 0,
-                                       reinterpret_cast<PUCHAR>(const_cast<std::byte*>(bytes.data())),
-                                       static_cast<ULONG>(bytes.size()), digest.data(),
-                                       static_cast<ULONG>(digest.size()));
+    auto* input = reinterpret_cast<PUCHAR>(const_cast<std::byte*>(bytes.data()));
+    const NTSTATUS status = BCryptHash(sha256, nullptr, 0, input, static_cast<ULONG>(bytes.size()),
+                                       digest.data(), static_cast<ULONG>(digest.size()));
     if (!BCRYPT_SUCCESS(status)) throw std::runtime_error("SHA-256: BCryptHash failed");
     return hex(digest);
 }
