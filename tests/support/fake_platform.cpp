@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/text_format.h"
+#include "setup_log_reader.h"
 
 namespace pelko::testing {
 
@@ -68,18 +69,8 @@ std::vector<std::string> FakePlatform::calls_of(std::string_view operation) cons
 }
 
 std::vector<std::string> FakePlatform::log_messages(const OsString& local_app_data) const {
-    std::vector<std::string> messages;
     const auto it = files.find(normalize(path_join(local_app_data, "Pelko\\logs\\setup.log")));
-    if (it == files.end()) return messages;
-    const std::string& text = it->second;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        // "{time} pid {pid} {message}"
-        messages.push_back(line.substr(line.find(' ', line.find(" pid ") + 5) + 1));
-        start = end + 1;
-    }
-    return messages;
+    return it == files.end() ? std::vector<std::string>{} : log_messages_of(it->second);
 }
 
 std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,

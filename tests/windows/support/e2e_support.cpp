@@ -7,28 +7,11 @@
 namespace pelko::test {
 
 std::vector<LogLine> log_lines(const std::wstring& local_app_data) {
-    std::vector<LogLine> lines;
-    const std::string log = read_file(local_app_data + L"\\Pelko\\logs\\setup.log");
-    std::size_t start = 0;
-    while (start < log.size()) {
-        const std::size_t end = log.find('\n', start);
-        const std::string line = log.substr(start, end - start);
-        // "{millis} pid {id} {message}"
-        const std::size_t pid = line.find(" pid ");
-        const std::size_t message = line.find(' ', pid + 5);
-        lines.push_back({std::stoull(line.substr(0, pid)),
-                         std::stoul(line.substr(pid + 5, message - pid - 5)),
-                         line.substr(message + 1)});
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
+    return testing::parse_log(read_file(local_app_data + L"\\Pelko\\logs\\setup.log"));
 }
 
 std::vector<std::string> log_messages(const std::wstring& local_app_data) {
-    std::vector<std::string> messages;
-    for (const LogLine& line : log_lines(local_app_data)) messages.push_back(line.message);
-    return messages;
+    return testing::log_messages_of(read_file(local_app_data + L"\\Pelko\\logs\\setup.log"));
 }
 
 LaunchOptions setup_launch(const std::wstring& arguments,

@@ -7,15 +7,11 @@
 #include <vector>
 
 #include "launch.h"
+#include "setup_log_reader.h"
 
 namespace pelko::test {
 
-// One line of the setup log: its time field and its message.
-struct LogLine {
-    unsigned long long millis = 0;
-    unsigned long process_id = 0;
-    std::string message;
-};
+using testing::LogLine;
 
 // The setup log under a LOCALAPPDATA folder, line by line.
 std::vector<LogLine> log_lines(const std::wstring& local_app_data);
