@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "environment_override.h"
 #include "instances/find_processes.h"
 #include "instances/stop_running_instances.h"
 #include "launch.h"
@@ -21,14 +22,6 @@ namespace {
 
 using test::narrow;
 using test::Process;
-
-struct EnvironmentOverride {
-    std::wstring name;
-    EnvironmentOverride(std::wstring n, const wchar_t* value) : name(std::move(n)) {
-        SetEnvironmentVariableW(name.c_str(), value);
-    }
-    ~EnvironmentOverride() { SetEnvironmentVariableW(name.c_str(), nullptr); }
-};
 
 struct CurrentDirectory {
     std::wstring earlier;
@@ -216,7 +209,7 @@ TEST_F(Processes, PathExists) {
 
 TEST_F(Processes, GuardEndingAfterTwoSecondsIsWaitedForWithoutAQuitRequest) {
     const std::wstring root = test::fresh_directory(L"proc-guard");
-    const EnvironmentOverride local(L"LOCALAPPDATA", root.c_str());
+    const test::EnvironmentOverride local(L"LOCALAPPDATA", root.c_str());
     const std::wstring install_dir = root + L"\\Programs\\Pelko";
     Process guard = start(place_stand_in(root, L"pelko-guard.exe"), L"2000");
 
@@ -233,7 +226,7 @@ TEST_F(Processes, GuardEndingAfterTwoSecondsIsWaitedForWithoutAQuitRequest) {
 
 TEST_F(Processes, AppIgnoringQuitFailsAfterTwentySecondsInUpdateMode) {
     const std::wstring root = test::fresh_directory(L"proc-ignore");
-    const EnvironmentOverride local(L"LOCALAPPDATA", root.c_str());
+    const test::EnvironmentOverride local(L"LOCALAPPDATA", root.c_str());
     const std::wstring install_dir = root + L"\\Programs\\Pelko";
     ASSERT_TRUE(CreateDirectoryW((root + L"\\Programs").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(install_dir.c_str(), nullptr));
