@@ -11,6 +11,7 @@
 
 #include "e2e_support.h"
 #include "launch.h"
+#include "payload_builder.h"
 #include "payload_image.h"
 #include "test_paths.h"
 
@@ -30,9 +31,9 @@ RunResult run_with_names(const std::wstring& folder, const std::vector<std::stri
                          const std::function<void(const std::wstring& local)>& prepare = {}) {
     const std::wstring dir = test::fresh_directory(folder);
     std::string image = test::read_file(test::setup_exe());
-    std::string container;
-    for (const std::string& name : names) container += test::container_entry(name, "new " + name);
-    EXPECT_TRUE(test::replace_payload(image, test::raw_deflate(container)));
+    testing::ContainerBuilder container;
+    for (const std::string& name : names) container.entry(name, "new " + name);
+    EXPECT_TRUE(test::replace_payload(image, testing::raw_deflate(container.bytes)));
     const std::wstring exe = dir + L"\\pelko-setup.exe";
     EXPECT_TRUE(test::write_file(exe, image));
 

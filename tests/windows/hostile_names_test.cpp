@@ -14,7 +14,7 @@
 
 #include "e2e_support.h"
 #include "launch.h"
-#include "payload_image.h"
+#include "payload_builder.h"
 #include "platform/windows/windows_platform.h"
 #include "setup/run_setup.h"
 #include "test_paths.h"
@@ -127,16 +127,15 @@ struct Outcome {
 
 // One run of the whole sequence on a payload whose entries are "before.txt" and `name`.
 Outcome run_in_process(const std::wstring& local, const std::string& name) {
-    const std::string container =
-        test::container_entry("before.txt", "first") + test::container_entry(name, "hostile");
-    const std::string stream = test::raw_deflate(container);
+    const std::vector<std::byte> stream = testing::raw_deflate(
+        testing::ContainerBuilder().entry("before.txt", "first").entry(name, "hostile").bytes);
     SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
     SetEnvironmentVariableW(L"APPDATA", nullptr);
     InProcessPlatform os;
     Outcome outcome;
     try {
         outcome.exit_code =
-            run_setup(os, {std::as_bytes(std::span(stream)), test::crc_of(stream)});
+            run_setup(os, {stream, testing::crc32_of(stream)});
     } catch (const Exited& exit) {
         outcome.exit_code = static_cast<int>(exit.code);
     }

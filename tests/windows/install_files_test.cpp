@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "payload/install_payload.h"
-#include "payload/read_payload.h"
+#include "payload_builder.h"
 #include "platform/windows/windows_platform.h"
 #include "shared/os_error_text.h"
 #include "test_paths.h"
@@ -19,24 +19,12 @@ using test::fresh_directory;
 using test::narrow;
 using test::read_file;
 
-// A container with the given (name, data) entries, read into entries.
-std::vector<PayloadEntry> entries_of(std::initializer_list<std::pair<std::string, std::string>> files) {
-    std::vector<std::byte> container;
-    const auto put = [&](std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) container.push_back(static_cast<std::byte>(value >> (8 * i)));
-    };
-    const auto put_text = [&](const std::string& text) {
-        for (const char c : text) container.push_back(static_cast<std::byte>(c));
-    };
-    for (const auto& [name, data] : files) {
-        put(name.size(), 2);
-        put_text(name);
-        put(data.size(), 4);
-        put_text(data);
-    }
-    auto read = read_payload(container);
-    if (!read) throw std::runtime_error(read.error().text);
-    return std::move(*read);
+// The entries of a container of the (name, data) pairs.
+std::vector<PayloadEntry> entries_of(
+    std::initializer_list<std::pair<std::string, std::string>> files) {
+    testing::ContainerBuilder container;
+    for (const auto& [name, data] : files) container.entry(name, data);
+    return testing::read_entries(container.bytes);
 }
 
 OsString os_path(const std::wstring& path) { return OsString::from_utf8(narrow(path)); }
