@@ -55,17 +55,11 @@ RunResult run_with_names(const std::wstring& folder, const std::vector<std::stri
 
 // Only the log folder was made under LOCALAPPDATA (and the empty working directory).
 void expect_only_the_log(const std::wstring& local) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW((local + L"\\*").c_str(), &data);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
     std::vector<std::wstring> names;
-    do {
-        if (data.cFileName != std::wstring(L".") && data.cFileName != std::wstring(L"..")) {
-            names.push_back(data.cFileName);
-        }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
+    for (const auto& entry : std::filesystem::directory_iterator(local)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    std::ranges::sort(names);
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Pelko", L"cwd"}));
     EXPECT_FALSE(test::file_exists(local + L"\\cwd\\before.txt"));
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iostream>
 
 #include "e2e_support.h"
@@ -234,16 +235,10 @@ TEST_F(Paths, LoneSurrogateFolderThatCannotExistIsNotReplacedByItsText) {
     ASSERT_TRUE(setup.valid());
     EXPECT_FALSE(test::shows_window(setup.id(), 1500));
     EXPECT_EQ(setup.wait(30000), 1u);
-    WIN32_FIND_DATAW found;
-    const HANDLE find = FindFirstFileW((scratch + L"\\*").c_str(), &found);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
     std::vector<std::wstring> names;
-    do {
-        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") {
-            names.push_back(found.cFileName);
-        }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    for (const auto& entry : std::filesystem::directory_iterator(scratch)) {
+        names.push_back(entry.path().filename().wstring());
+    }
     EXPECT_TRUE(names.empty()) << test::narrow(names.front());
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "e2e_support.h"
 #include "launch.h"
 #include "readback.h"
@@ -71,13 +73,11 @@ TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
     const std::wstring guard = install_dir + L"\\pelko-guard.exe";
     const std::wstring app = install_dir + L"\\pelko.exe";
     std::uint64_t total = 0;
-    WIN32_FIND_DATAW found;
     for (const wchar_t* name : {L"pelko.exe", L"pelko-guard.exe", L"pelko-temp.exe",
                                 L"driver\\setup-driver.exe", L"driver\\license.txt"}) {
-        const HANDLE h = FindFirstFileW((install_dir + L"\\" + name).c_str(), &found);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE) << test::narrow(name);
-        FindClose(h);
-        total += found.nFileSizeLow;
+        std::error_code missing;
+        total += std::filesystem::file_size(install_dir + L"\\" + name, missing);
+        ASSERT_FALSE(missing) << test::narrow(name);
     }
     expect_value(L"DisplayName", text_value(L"Pelko"));
     expect_value(L"DisplayVersion", text_value(L"0.1.1"));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>
@@ -54,14 +55,11 @@ public:
 // Every file and directory under a folder: path -> size and last write time.
 using Snapshot = std::map<std::wstring, std::pair<std::uint64_t, std::uint64_t>>;
 
-void walk(const std::wstring& dir, Snapshot& out) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = dir + L"\\" + name;
+Snapshot snapshot(const std::wstring& root) {
+    Snapshot s;
+    for (const std::filesystem::path& path : test::paths_below(root)) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) continue;
         const bool is_dir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const std::uint64_t size = is_dir ? UINT64_MAX
                                           : (std::uint64_t{data.nFileSizeHigh} << 32) |
@@ -69,16 +67,8 @@ void walk(const std::wstring& dir, Snapshot& out) {
         const std::uint64_t written = is_dir ? 0
                                              : (std::uint64_t{data.ftLastWriteTime.dwHighDateTime}
                                                 << 32) | data.ftLastWriteTime.dwLowDateTime;
-        out[path] = {size, written};
-        // Links are not followed: a directory is walked by the path that holds it.
-        if (is_dir && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) walk(path, out);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-}
-
-Snapshot snapshot(const std::wstring& root) {
-    Snapshot s;
-    walk(root, s);
+        s[path.wstring()] = {size, written};
+    }
     return s;
 }
 
@@ -157,7 +147,7 @@ struct Fixture : ::testing::Test {
         test::create_directories(kScratch + L"\\cwd");
         // Relative and drive-relative paths would resolve against the working directory.
         SetCurrentDirectoryW((kScratch + L"\\cwd").c_str());
-        drive_before = snapshot(L"C:");
+        drive_before = snapshot(L"C:\\");
     }
     static void TearDownTestSuite() {
         SetCurrentDirectoryW(L"C:\\");
@@ -241,7 +231,7 @@ TEST_F(Fixture, EveryHostileNameIsRefusedOrInstalledInside) {
             EXPECT_TRUE(clear) << shown(c.name) << ": " << outcome.last_log_message;
         }
     }
-    const Snapshot drive_after = snapshot(L"C:");
+    const Snapshot drive_after = snapshot(L"C:\\");
     // Other programs of the Wine session may use the temporary folders meanwhile.
     wchar_t temp[MAX_PATH + 1];
     std::wstring user_temp(temp, GetTempPathW(MAX_PATH + 1, temp));

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -174,27 +175,13 @@ std::wstring windows_name(const std::string& name) {
 }
 
 // Every file under the directory, as relative names with '/', and their sizes.
-void list_files(const std::wstring& dir, const std::string& prefix,
-                std::map<std::string, std::size_t>& out) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::string relative = prefix + test::narrow(name);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            list_files(dir + L"\\" + name, relative + "/", out);
-        } else {
-            out[relative] = (static_cast<std::size_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-}
-
 std::map<std::string, std::size_t> files_under(const std::wstring& dir) {
     std::map<std::string, std::size_t> files;
-    list_files(dir, "", files);
+    for (const std::filesystem::path& path : test::paths_below(dir)) {
+        if (!std::filesystem::is_regular_file(path)) continue;
+        files[test::narrow(path.lexically_relative(dir).generic_wstring())] =
+            std::filesystem::file_size(path);
+    }
     return files;
 }
 
