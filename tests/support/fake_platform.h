@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "setup_run.h"
 
 namespace pelko::testing {
 
 // A failure a test injects through `fail_with`: the code as given, of no particular kind.
 inline OsError injected_error(std::uint32_t code) { return OsError{OsErrorKind::other, code}; }
-
-// Thrown by FakePlatform::exit_process so a test can see how the run ended.
-struct ProcessExit {
-    std::uint32_t code;
-};
 
 // An in-memory Windows: a file system (paths compared without regard to ASCII case, '/' and '\'
 // alike), environment, clocks that only move when slept, and a log of every call made, so a

@@ -9,14 +9,12 @@
 #include "payload/inflate_payload.h"
 #include "payload/payload_checksum.h"
 #include "payload_builder.h"
-#include "setup/run_setup.h"
 
 namespace pelko {
 namespace {
 
 using testing::ContainerBuilder;
 using testing::FakePlatform;
-using testing::ProcessExit;
 using testing::raw_deflate;
 
 std::vector<std::byte> bytes_of(std::string_view text) {
@@ -62,13 +60,7 @@ struct DamagedRun : ::testing::Test {
         os.add_directory(kLocal);
         os.set_env("LOCALAPPDATA", kLocal);
     }
-    int run(std::uint32_t recorded) {
-        try {
-            return run_setup(os, {stored, recorded});
-        } catch (const ProcessExit& exit) {
-            return static_cast<int>(exit.code);
-        }
-    }
+    int run(std::uint32_t recorded) { return testing::run_setup_to_exit(os, {stored, recorded}); }
     std::string log() const {
         return os.file("C:\\Users\\a\\AppData\\Local\\Pelko\\logs\\setup.log");
     }

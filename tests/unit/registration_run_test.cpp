@@ -4,14 +4,12 @@
 #include "fake_platform.h"
 #include "payload_builder.h"
 #include "platform/path.h"
-#include "setup/run_setup.h"
 
 namespace pelko {
 namespace {
 
 using testing::ContainerBuilder;
 using testing::FakePlatform;
-using testing::ProcessExit;
 using testing::raw_deflate;
 
 constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
@@ -53,13 +51,7 @@ struct RegistrationRun : ::testing::Test {
                                                      .entry("pelko.exe", std::string(1000, 'a'))
                                                      .entry("pelko-guard.exe", std::string(1048, 'g'))
                                                      .bytes);
-    int run() {
-        try {
-            return run_setup(os, {payload});
-        } catch (const ProcessExit& exit) {
-            return static_cast<int>(exit.code);
-        }
-    }
+    int run() { return testing::run_setup_to_exit(os, {payload}); }
     std::vector<std::string> log() const { return os.log_messages(local); }
     std::size_t index_of_call(std::string_view prefix) const {
         for (std::size_t i = 0; i < os.calls.size(); ++i) {

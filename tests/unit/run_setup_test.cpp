@@ -9,7 +9,6 @@ namespace pelko {
 namespace {
 
 using testing::FakePlatform;
-using testing::ProcessExit;
 
 constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
 
@@ -33,11 +32,7 @@ struct RunSetup : ::testing::Test {
     }
     // Runs and returns the exit code, whether the run returned or ended the process.
     int run(std::span<const std::byte> payload = kEmptyPayload) {
-        try {
-            return run_setup(os, {payload});
-        } catch (const ProcessExit& exit) {
-            return static_cast<int>(exit.code);
-        }
+        return testing::run_setup_to_exit(os, {payload});
     }
 };
 

@@ -9,7 +9,6 @@
 #include "payload/stream_index.h"
 #include "payload/unpack_payload.h"
 #include "payload_builder.h"
-#include "setup/run_setup.h"
 #include "stream_cuts.h"
 #include "stream_join.h"
 
@@ -20,7 +19,6 @@ HeapAllocator heap;
 
 using testing::ContainerBuilder;
 using testing::FakePlatform;
-using testing::ProcessExit;
 using packer::encode_stream_index;
 using packer::find_stream_index;
 using testing::raw_deflate;
@@ -177,10 +175,7 @@ TEST(UnpackInPieces, ARunWithTheIndexInstallsAndLogsAsOneWithout) {
         os->add_directory(kLocal);
         os->set_env("LOCALAPPDATA", kLocal);
         os->set_env("APPDATA", "C:\\Users\\a\\AppData\\Roaming");
-        try {
-            run_setup(*os, {stored, std::nullopt, recorded_index});
-        } catch (const ProcessExit&) {
-        }
+        testing::run_setup_to_exit(*os, {stored, std::nullopt, recorded_index});
         return os;
     };
     const auto with = run(index);

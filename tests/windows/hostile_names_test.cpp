@@ -14,36 +14,22 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "launch.h"
+#include "environment_override.h"
+#include "in_process_setup.h"
 #include "payload_builder.h"
-#include "platform/windows/windows_platform.h"
-#include "setup/run_setup.h"
 #include "test_paths.h"
 
 namespace pelko {
 namespace {
 
-struct Exited {
-    std::uint32_t code;
-};
-
-// The Win32 platform with the process-wide effects kept inside the test: ending the process
-// throws, boxes are recorded, and the session's processes, the registry and program starts are
-// left alone (the names matter only to the file steps, which are real).
-class InProcessPlatform : public win::WindowsPlatform {
-public:
-    std::vector<std::string> boxes;
-    std::vector<std::string> started;
-
-    std::u16string command_line() override { return u"pelko-setup.exe --update"; }
+// The in-process run with what reaches beyond the install directory kept inside the test, which
+// runs beside the end-to-end tests: no setup mutex, no look at the session's processes, no
+// registry values and no program started (the names matter only to the file steps, which are
+// real).
+struct FileStepsOnly : test::InProcessPlatform {
     OsResult<void> create_named_mutex(std::string_view) override { return {}; }
-    [[noreturn]] void exit_process(std::uint32_t code) override { throw Exited{code}; }
-    void message_box(std::string_view text, std::string_view, std::uint32_t) override {
-        boxes.emplace_back(text);
-    }
     std::vector<ProcessRecord> process_snapshot() override { return {}; }
-    OsResult<void> run_program(const OsString& program, const OsString&, ProgramWait) override {
-        started.push_back(program.to_text());
+    OsResult<void> run_program(const OsString&, const OsString&, ProgramWait) override {
         return {};
     }
     OsResult<void> set_registry_value(std::string_view, std::string_view, std::uint32_t,
@@ -119,16 +105,12 @@ struct Outcome {
 Outcome run_in_process(const std::wstring& local, const std::string& name) {
     const std::vector<std::byte> stream = testing::raw_deflate(
         testing::ContainerBuilder().entry("before.txt", "first").entry(name, "hostile").bytes);
-    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
-    SetEnvironmentVariableW(L"APPDATA", nullptr);
-    InProcessPlatform os;
+    const test::EnvironmentOverride local_app_data(L"LOCALAPPDATA", local.c_str());
+    const test::EnvironmentOverride app_data(L"APPDATA", nullptr);
+    FileStepsOnly os;
+    os.update_mode = true;
     Outcome outcome;
-    try {
-        outcome.exit_code =
-            run_setup(os, {stream, testing::crc32_of(stream)});
-    } catch (const Exited& exit) {
-        outcome.exit_code = static_cast<int>(exit.code);
-    }
+    outcome.exit_code = testing::run_setup_to_exit(os, {stream, testing::crc32_of(stream)});
     const auto messages = test::log_messages(local);
     if (!messages.empty()) outcome.last_log_message = messages.back();
     return outcome;
