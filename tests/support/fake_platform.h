@@ -17,8 +17,9 @@ namespace pelko::testing {
 inline OsError injected_error(std::uint32_t code) { return OsError{OsErrorKind::other, code}; }
 
 // An in-memory Windows: a file system (paths compared without regard to ASCII case, '/' and '\'
-// alike), environment, clocks that only move when slept, and a log of every call made, so a
-// test can assert the exact order of OS operations. Failures are injected through `fail_with`.
+// alike), environment, clocks that only move when slept, and a record of every call made (for
+// the few tests of a cost or of an order the product must keep). Failures are injected through
+// `fail_with`, which also lets a test look at the state when a call is made.
 class FakePlatform : public Platform {
 public:
     FakePlatform();

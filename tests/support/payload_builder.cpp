@@ -85,4 +85,15 @@ std::vector<PayloadEntry> read_entries(const std::vector<std::byte>& container) 
     return std::move(*read);
 }
 
+std::string outcome(const StepResult<std::vector<PayloadEntry>>& read) {
+    if (!read) return "error: " + read.error().text;
+    std::string text;
+    for (const PayloadEntry& e : *read) {
+        std::uint64_t sum = 0;
+        for (const std::byte b : e.data()) sum = sum * 31 + static_cast<std::uint8_t>(b);
+        text += "|" + e.name() + "=" + std::to_string(e.size()) + ":" + std::to_string(sum);
+    }
+    return text;
+}
+
 }  // namespace pelko::testing
