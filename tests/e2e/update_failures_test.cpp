@@ -3,7 +3,8 @@
 // payload reaches (a file where the install directory should be, a staging file or a target that
 // cannot be written); this program itself, running the same run on the real platform with a
 // payload of its own, for what the demo payload cannot reach (no guard to start, a bad name).
-// (No LOCALAPPDATA and a running app are covered by setup_run_test and running_app_test.)
+// (No LOCALAPPDATA: setup_run_test. A copy of the app that does not quit: running_app_test, with
+// the box; in update mode on the fake, run_setup_test.)
 //
 // The child: this program with "--setup-child KIND --update".
 #include <windows.h>
