@@ -51,11 +51,11 @@ TEST_F(InstallPayload, FirstInstallCreatesTheFoldersAndWritesEveryFile) {
     const auto total = install(entries);
     ASSERT_TRUE(total.has_value()) << total.error().text;
     EXPECT_EQ(*total, 10u);
-    EXPECT_EQ(os.files, (std::map<std::string, std::string>{
-                            {FakePlatform::normalize(OsString::from_utf8(in_install("pelko.exe"))),
-                             "APP"},
-                            {FakePlatform::normalize(OsString::from_utf8(in_install("sub\\readme.txt"))),
-                             "read me"}}));
+    const auto key = [](const std::string& name) {
+        return FakePlatform::normalize(OsString::from_utf8(in_install(name)));
+    };
+    EXPECT_EQ(os.files, (std::map<std::string, std::string>{{key("pelko.exe"), "APP"},
+                                                            {key("sub\\readme.txt"), "read me"}}));
     EXPECT_TRUE(os.directories.contains("c:\\users\\a\\appdata\\local\\programs\\pelko\\sub"));
     EXPECT_EQ(os.open_file_count(), 0u);
 }

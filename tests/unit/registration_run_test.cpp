@@ -73,7 +73,8 @@ TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard)
     std::optional<Done> at_start;
     // The shortcut's preload: the bytes of the payload in memory, the install directory.
     std::optional<std::pair<std::uint64_t, bool>> at_preload;
-    os.fail_with = [&](std::string_view op, const std::string& arg) -> std::optional<std::uint32_t> {
+    os.fail_with = [&](std::string_view op,
+                       const std::string& arg) -> std::optional<std::uint32_t> {
         if (op == "write_file" && arg.starts_with(key(path_join(local, "Pelko\\logs")))) {
             at_log_line.push_back(done());
         }

@@ -109,8 +109,10 @@ TEST_F(RunSetup, CopyThatNeverQuitsEndsTheRunAfterTwentySecondsWithTheModesText)
         fresh.raw_command_line = update ? u"setup.exe --update" : u"setup.exe";
         fresh.processes = {{7, "pelko.exe", std::nullopt}};
         const MonotonicTime start = fresh.monotonic;
-        const auto stored = testing::raw_deflate(
-            testing::ContainerBuilder{}.entry("pelko.exe", "app").entry("pelko-guard.exe", "g").bytes);
+        const auto stored = testing::raw_deflate(testing::ContainerBuilder{}
+                                                     .entry("pelko.exe", "app")
+                                                     .entry("pelko-guard.exe", "g")
+                                                     .bytes);
         EXPECT_EQ(testing::run_setup_to_exit(fresh, {stored}), 1);
 
         const std::string failure = update ? "Pelko did not quit" : still_running;

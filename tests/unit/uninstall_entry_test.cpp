@@ -55,8 +55,8 @@ struct UninstallEntryTest : ::testing::Test {
             // A supplementary character is a surrogate pair: two units, four bytes.
             {"InstallLocation",
              Value{1, utf16le_with_nul(u"C:\\Users\\Åsa\xD83D\xDE00\\Programs\\Pelko")}},
-            {"DisplayIcon",
-             Value{1, utf16le_with_nul(u"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe")}},
+            {"DisplayIcon", Value{1, utf16le_with_nul(u"C:\\Users\\a\\AppData\\Local\\Programs\\"
+                                                      u"Pelko\\pelko.exe")}},
             {"UninstallString",
              Value{1, utf16le_with_nul(u"\"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\"
                                        u"pelko-guard.exe\" --uninstall")}},
@@ -96,9 +96,8 @@ TEST_F(UninstallEntryTest, AFailedWriteGivesFalseAndTheOtherEightAreWritten) {
     for (const auto& [failing, unused] : nine_values()) {
         SCOPED_TRACE(failing);
         os.registry.clear();
-        os.fail_with = [&](std::string_view, const std::string& name) -> std::optional<std::uint32_t> {
-            if (name == failing) return 5;
-            return std::nullopt;
+        os.fail_with = [&](std::string_view, const std::string& name) {
+            return name == failing ? std::optional<std::uint32_t>(5) : std::nullopt;
         };
         EXPECT_FALSE(write_uninstall_entry(os, entry));
         std::map<std::string, Value> expected = nine_values();
