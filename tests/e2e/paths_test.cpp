@@ -135,16 +135,21 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
 
     EXPECT_EQ(test::log_messages(long_form(resolved(local))), expected_log);
 
-    EXPECT_EQ(test::uninstall_text(L"DisplayName"), L"Pelko");
-    EXPECT_EQ(test::uninstall_text(L"DisplayVersion"), L"0.1.1");
-    EXPECT_EQ(test::uninstall_text(L"Publisher"), L"Daskove");
-    EXPECT_EQ(test::uninstall_text(L"InstallLocation"), install_shown);
-    EXPECT_EQ(test::uninstall_text(L"DisplayIcon"), install_shown + L"\\pelko.exe");
-    EXPECT_EQ(test::uninstall_text(L"UninstallString"),
-              L"\"" + install_shown + L"\\pelko-guard.exe\" --uninstall");
-    EXPECT_EQ(test::uninstall_number(L"EstimatedSize"), static_cast<DWORD>(total >> 10));
-    EXPECT_EQ(test::uninstall_number(L"NoModify"), 1u);
-    EXPECT_EQ(test::uninstall_number(L"NoRepair"), 1u);
+    const std::pair<const wchar_t*, test::RegistryValue> values[] = {
+        {L"DisplayName", test::text_value(L"Pelko")},
+        {L"DisplayVersion", test::text_value(L"0.1.1")},
+        {L"Publisher", test::text_value(L"Daskove")},
+        {L"InstallLocation", test::text_value(install_shown)},
+        {L"DisplayIcon", test::text_value(install_shown + L"\\pelko.exe")},
+        {L"UninstallString",
+         test::text_value(L"\"" + install_shown + L"\\pelko-guard.exe\" --uninstall")},
+        {L"EstimatedSize", test::dword_value(static_cast<DWORD>(total >> 10))},
+        {L"NoModify", test::dword_value(1)},
+        {L"NoRepair", test::dword_value(1)},
+    };
+    for (const auto& [name, value] : values) {
+        EXPECT_EQ(test::read_uninstall_value(name), value) << test::narrow(name);
+    }
 
     const std::optional<test::ShortcutProperties> link = test::read_shortcut(long_form(resolved(programs) + L"\\Pelko.lnk"));
     ASSERT_TRUE(link.has_value()) << "no shortcut";

@@ -16,22 +16,9 @@
 namespace pelko {
 namespace {
 
-// A REG_SZ value as it should be stored: UTF-16LE with its terminating NUL counted.
-test::RegistryValue text_value(const std::wstring& text) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    return test::RegistryValue{REG_SZ, std::vector<BYTE>(bytes, bytes + 2 * (text.size() + 1))};
-}
-
-test::RegistryValue dword_value(DWORD value) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(&value);
-    return test::RegistryValue{REG_DWORD, std::vector<BYTE>(bytes, bytes + 4)};
-}
-
+// The uninstall value of the name, as read back, is the expected one.
 void expect_value(const wchar_t* name, const test::RegistryValue& expected) {
-    const std::optional<test::RegistryValue> actual = test::read_uninstall_value(name);
-    ASSERT_TRUE(actual.has_value()) << test::narrow(name);
-    EXPECT_EQ(actual->type, expected.type) << test::narrow(name);
-    EXPECT_EQ(actual->data, expected.data) << test::narrow(name);
+    EXPECT_EQ(test::read_uninstall_value(name), expected) << test::narrow(name);
 }
 
 struct RegistrationRun : ::testing::Test {
@@ -79,16 +66,16 @@ TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
         total += std::filesystem::file_size(install_dir + L"\\" + name, missing);
         ASSERT_FALSE(missing) << test::narrow(name);
     }
-    expect_value(L"DisplayName", text_value(L"Pelko"));
-    expect_value(L"DisplayVersion", text_value(L"0.1.1"));
-    expect_value(L"Publisher", text_value(L"Daskove"));
-    expect_value(L"InstallLocation", text_value(install_dir));
-    expect_value(L"DisplayIcon", text_value(app));
-    expect_value(L"UninstallString", text_value(L"\"" + guard + L"\" --uninstall"));
-    expect_value(L"EstimatedSize", dword_value(static_cast<DWORD>(total >> 10)));
-    expect_value(L"NoModify", dword_value(1));
-    expect_value(L"NoRepair", dword_value(1));
-    expect_value(L"Comments", text_value(L"kept"));
+    expect_value(L"DisplayName", test::text_value(L"Pelko"));
+    expect_value(L"DisplayVersion", test::text_value(L"0.1.1"));
+    expect_value(L"Publisher", test::text_value(L"Daskove"));
+    expect_value(L"InstallLocation", test::text_value(install_dir));
+    expect_value(L"DisplayIcon", test::text_value(app));
+    expect_value(L"UninstallString", test::text_value(L"\"" + guard + L"\" --uninstall"));
+    expect_value(L"EstimatedSize", test::dword_value(static_cast<DWORD>(total >> 10)));
+    expect_value(L"NoModify", test::dword_value(1));
+    expect_value(L"NoRepair", test::dword_value(1));
+    expect_value(L"Comments", test::text_value(L"kept"));
 
     const std::optional<test::ShortcutProperties> shortcut = test::read_shortcut(programs + L"\\Pelko.lnk");
     ASSERT_TRUE(shortcut.has_value());
