@@ -41,9 +41,7 @@ RunResult run_with_names(const std::wstring& folder, const std::vector<std::stri
     run.local = dir + L"\\Local";
     test::create_directories(run.local + L"\\cwd");
     if (prepare) prepare(run.local);
-    test::LaunchOptions launch;
-    launch.program = exe;
-    launch.command_line = L"\"" + exe + L"\"" + (update ? L" --update" : L"");
+    test::LaunchOptions launch = test::launch_of(exe, update ? L" --update" : L"");
     launch.environment = {{L"LOCALAPPDATA", run.local}, {L"APPDATA", run.local + L"\\Roaming"}};
     launch.working_directory = run.local + L"\\cwd";
     test::Process setup = test::start_program(launch);

@@ -78,8 +78,7 @@ enum class AppStart { started, path_too_long };
 // the log, the uninstall entry, the shortcut and the started app.
 void install_and_check(const std::wstring& local, const std::wstring& roaming,
                        AppStart start = AppStart::started) {
-    ASSERT_TRUE(test::running(L"pelko.exe").empty() && test::running(L"pelko-guard.exe").empty())
-        << "a copy of the app from elsewhere is still running";
+    ASSERT_FALSE(test::app_running()) << "a copy of the app from elsewhere is still running";
     const std::wstring install_dir = local + L"\\Programs\\Pelko";
     const std::wstring programs = roaming + L"\\Microsoft\\Windows\\Start Menu\\Programs";
     test::create_directories(long_form(resolved(programs)));

@@ -26,10 +26,8 @@ struct PayloadIntegrity : ::testing::Test {
         if (!section) return {};
         std::string damaged = image;
         damaged[section->stored_at() + section->size / 2] ^= 0x01;
-        test::LaunchOptions launch;
-        launch.program = dir + L"\\pelko-setup.exe";
+        test::LaunchOptions launch = test::launch_of(dir + L"\\pelko-setup.exe", arguments);
         EXPECT_TRUE(test::write_file(launch.program, damaged));
-        launch.command_line = L"\"" + launch.program + L"\"" + arguments;
         launch.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};
         test::create_directories(local);
         return test::start_program(launch);

@@ -26,8 +26,7 @@ struct RunningApp : ::testing::Test {
     std::wstring install_dir;
 
     void start_fresh(const wchar_t* name) {
-        ASSERT_TRUE(running(L"pelko.exe").empty() && running(L"pelko-guard.exe").empty())
-            << "a copy of the app from elsewhere is still running";
+        ASSERT_FALSE(test::app_running()) << "a copy of the app from elsewhere is still running";
         local = test::fresh_directory(name);
         install_dir = local + L"\\Programs\\Pelko";
         test::create_directories(local + L"\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
@@ -38,10 +37,8 @@ struct RunningApp : ::testing::Test {
     // `lifetime` (milliseconds, as text) whatever it is asked.
     test::Process start_stand_in(const wchar_t* folder, const wchar_t* name,
                                  const wchar_t* lifetime) {
-        test::LaunchOptions options;
-        options.program = test::copy_stand_in(test::fresh_directory(folder), name);
-        options.command_line = L"\"" + options.program + L"\" " + lifetime;
-        return test::start_program(options);
+        const std::wstring program = test::copy_stand_in(test::fresh_directory(folder), name);
+        return test::start_program(test::launch_of(program, std::wstring(L" ") + lifetime));
     }
 
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env() const {
@@ -84,10 +81,7 @@ TEST_F(RunningApp, CopyIgnoringQuitEndsTheRunAfterTheWaitWithTheStillRunningBox)
     test::create_directories(install_dir);
     const std::wstring app = test::copy_stand_in(install_dir, L"pelko.exe");
     const std::string stand_in = test::read_file(app);
-    test::LaunchOptions stubborn;
-    stubborn.program = app;
-    stubborn.command_line = L"\"" + app + L"\" 40000";
-    test::Process copy = test::start_program(stubborn);
+    test::Process copy = test::start_program(test::launch_of(app, L" 40000"));
     ASSERT_TRUE(copy.valid());
 
     const ULONGLONG start = GetTickCount64();

@@ -8,7 +8,6 @@
 //
 // The child: this program with "--setup-child KIND --update".
 #include <windows.h>
-#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -58,8 +57,7 @@ struct UpdateFailure : ::testing::Test {
     std::wstring install_dir;
 
     void fresh(const wchar_t* name) {
-        ASSERT_TRUE(test::running(L"pelko.exe").empty() && test::running(L"pelko-guard.exe").empty())
-            << "a copy of the app from elsewhere is still running";
+        ASSERT_FALSE(test::app_running()) << "a copy of the app from elsewhere is still running";
         local = test::fresh_directory(name);
         install_dir = local + L"\\Programs\\Pelko";
     }
@@ -84,11 +82,8 @@ struct UpdateFailure : ::testing::Test {
     }
 
     test::LaunchOptions child(const wchar_t* kind) const {
-        test::LaunchOptions options;
-        std::wstring self(32768, L'\0');
-        self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-        options.program = self;
-        options.command_line = L"\"" + self + L"\" --setup-child " + kind + L" --update";
+        test::LaunchOptions options =
+            test::this_program(std::wstring(L" --setup-child ") + kind + L" --update");
         options.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", std::nullopt}};
         return options;
     }
@@ -179,14 +174,8 @@ TEST_F(UpdateFailure, PayloadNameOutsideTheInstallDirectory) {
 }  // namespace pelko
 
 int main(int argc, char** argv) {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments && count >= 3 && std::wstring(arguments[1]) == L"--setup-child") {
-        const std::wstring kind = arguments[2];
-        LocalFree(arguments);
-        return pelko::child_main(kind);
-    }
-    if (arguments) LocalFree(arguments);
+    const auto child = pelko::test::child_arguments(L"--setup-child");
+    if (child && !child->empty()) return pelko::child_main(child->front());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

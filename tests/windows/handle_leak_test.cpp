@@ -92,7 +92,7 @@ void expect_no_leak(const char* what, int times, Body body) {
     EXPECT_EQ(after, before) << what;
 }
 
-OsString os_path(const std::wstring& path) { return win::from_wide(path); }
+using test::os_path;
 
 TEST(HandleCount, CountsOpenHandles) {
     DWORD reported = 0;
@@ -250,10 +250,8 @@ TEST_F(HandleLeak, ProcessOperations) {
     const OsString helper = os_path(test::build_path("payload/pelko-temp.exe"));
     const OsString helper_line = OsString::from_utf8("\"" + helper.to_text() + "\"");
     const OsString missing = os_path(scratch + L"\\no-such.exe");
-    test::LaunchOptions sleeper;
-    sleeper.program = test::copy_stand_in(scratch, L"sleeper.exe");
-    sleeper.command_line = L"\"" + sleeper.program + L"\" 60000";
-    test::Process other = test::start_program(sleeper);
+    test::Process other = test::start_program(
+        test::launch_of(test::copy_stand_in(scratch, L"sleeper.exe"), L" 60000"));
     ASSERT_TRUE(other.valid());
 
     expect_no_leak("snapshot, command lines, path tests", 100, [&] {

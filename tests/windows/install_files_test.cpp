@@ -27,7 +27,7 @@ std::vector<PayloadEntry> entries_of(
     return testing::read_entries(container.bytes);
 }
 
-OsString os_path(const std::wstring& path) { return OsString::from_utf8(narrow(path)); }
+using test::os_path;
 
 // Holds a file open without delete sharing, so it cannot be replaced while held.
 struct HeldFile {

@@ -7,7 +7,6 @@
 //
 // The child is this program itself, started with "--interrupt-at N INSTALL_DIR".
 #include <windows.h>
-#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -160,12 +159,6 @@ int child_main(int stop_at, const std::wstring& install_dir) {
     return 0;
 }
 
-std::wstring self_path() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
-}
-
 std::wstring windows_name(const std::string& name) {
     std::wstring wide = win::to_wide(name);
     for (wchar_t& c : wide) {
@@ -230,11 +223,8 @@ TEST(InterruptedInstall, EveryTargetOldOrNewWholeAtEveryStopAndTheNextRunComplet
         const std::wstring install_dir = scratch + L"\\at" + std::to_wstring(stop_at);
         install_in_process(install_dir, older);
 
-        test::LaunchOptions child;
-        child.program = self_path();
-        child.command_line = L"\"" + child.program + L"\" --interrupt-at " +
-                             std::to_wstring(stop_at) + L" \"" + install_dir + L"\"";
-        test::Process process = test::start_program(child);
+        test::Process process = test::start_program(test::this_program(
+            L" --interrupt-at " + std::to_wstring(stop_at) + L" \"" + install_dir + L"\""));
         ASSERT_TRUE(process.valid());
         ASSERT_EQ(process.wait(60000), kStoppedExitCode);
 
@@ -294,15 +284,8 @@ TEST(InterruptedInstall, EveryTargetOldOrNewWholeAtEveryStopAndTheNextRunComplet
 }  // namespace pelko
 
 int main(int argc, char** argv) {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments && count == 4 && std::wstring(arguments[1]) == L"--interrupt-at") {
-        const int stop_at = std::stoi(arguments[2]);
-        const std::wstring install_dir = arguments[3];
-        LocalFree(arguments);
-        return pelko::child_main(stop_at, install_dir);
-    }
-    if (arguments) LocalFree(arguments);
+    const auto child = pelko::test::child_arguments(L"--interrupt-at");
+    if (child && child->size() == 2) return pelko::child_main(std::stoi((*child)[0]), (*child)[1]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -22,6 +22,7 @@ namespace pelko {
 namespace {
 
 using test::narrow;
+using test::os_path;
 using test::Process;
 
 struct CurrentDirectory {
@@ -38,22 +39,11 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-OsString os_path(const std::wstring& path) { return win::from_wide(path); }
+using test::copy_stand_in;
 
-// A copy of the stand-in under the name, in the directory.
-std::wstring place_stand_in(const std::wstring& dir, const std::wstring& name) {
-    const std::wstring copy = dir + L"\\" + name;
-    EXPECT_TRUE(CopyFileW(test::wine_path(PELKO_STAND_IN).c_str(), copy.c_str(), FALSE))
-        << GetLastError();
-    return copy;
-}
-
-// Starts a copy with an argument; the process ends when the returned value is dropped.
+// Starts a program with an argument; the process ends when the returned value is dropped.
 Process start(const std::wstring& exe, const std::wstring& argument) {
-    test::LaunchOptions options;
-    options.program = exe;
-    options.command_line = L"\"" + exe + L"\" " + argument;
-    Process process = test::start_program(options);
+    Process process = test::start_program(test::launch_of(exe, L" " + argument));
     EXPECT_TRUE(process.valid()) << narrow(exe) << ": " << GetLastError();
     return process;
 }
@@ -84,8 +74,8 @@ struct Processes : ::testing::Test {
 
 TEST_F(Processes, SnapshotNamesTheRunningProcesses) {
     const std::wstring dir = test::fresh_directory(L"proc-snapshot");
-    Process app = start(place_stand_in(dir, L"pelko.exe"), L"20000");
-    Process guard = start(place_stand_in(dir, L"pelko-guard.exe"), L"20000");
+    Process app = start(copy_stand_in(dir, L"pelko.exe"), L"20000");
+    Process guard = start(copy_stand_in(dir, L"pelko-guard.exe"), L"20000");
 
     const std::vector<ProcessRecord> records = os.process_snapshot();
     const auto has = [&](std::uint32_t id, std::string_view name) {
@@ -116,7 +106,7 @@ TEST_F(Processes, CommandLineQueryNeverGivesAWrongAnswer) {
 
 TEST_F(Processes, RunProgramWaitsOnlyWhenAsked) {
     const std::wstring dir = test::fresh_directory(L"proc-run");
-    const std::wstring exe = place_stand_in(dir, L"run-stand-in.exe");
+    const std::wstring exe = copy_stand_in(dir, L"run-stand-in.exe");
     const std::wstring command_line = L"\"" + exe + L"\" 1500";
 
     auto start_time = std::chrono::steady_clock::now();
@@ -136,7 +126,7 @@ TEST_F(Processes, RunProgramWaitsOnlyWhenAsked) {
 
 TEST_F(Processes, RunProgramHandsOnTheStandardHandles) {
     const std::wstring dir = test::fresh_directory(L"proc-handles");
-    const std::wstring exe = place_stand_in(dir, L"say-stand-in.exe");
+    const std::wstring exe = copy_stand_in(dir, L"say-stand-in.exe");
     // This process's standard output becomes a file opened without inheritance: only an
     // inheritable duplicate can reach the child.
     const std::wstring out_path = dir + L"\\out.txt";
@@ -155,8 +145,8 @@ TEST_F(Processes, RunProgramHandsOnTheStandardHandles) {
 
 TEST_F(Processes, RunProgramStartsOnlyAnExePathWithADirectory) {
     const std::wstring dir = test::fresh_directory(L"proc-forms");
-    place_stand_in(dir, L"pelko.exe");
-    const std::wstring no_extension = place_stand_in(dir, L"pelko");
+    copy_stand_in(dir, L"pelko.exe");
+    const std::wstring no_extension = copy_stand_in(dir, L"pelko");
     const CurrentDirectory here(dir);
 
     // A bare name is never looked up in the current directory (or anywhere else).
@@ -212,7 +202,7 @@ TEST_F(Processes, GuardEndingAfterTwoSecondsIsWaitedForWithoutAQuitRequest) {
     const std::wstring root = test::fresh_directory(L"proc-guard");
     const test::EnvironmentOverride local(L"LOCALAPPDATA", root.c_str());
     const std::wstring install_dir = root + L"\\Programs\\Pelko";
-    Process guard = start(place_stand_in(root, L"pelko-guard.exe"), L"2000");
+    Process guard = start(copy_stand_in(root, L"pelko-guard.exe"), L"2000");
 
     const auto start_time = std::chrono::steady_clock::now();
     const StepResult<void> result = stop_running_instances(os, os_path(install_dir), false);

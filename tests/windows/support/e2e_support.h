@@ -24,6 +24,9 @@ LaunchOptions setup_launch(const std::wstring& arguments,
 // The ids of running processes with this executable name (ASCII case ignored).
 std::vector<DWORD> running(const wchar_t* name);
 
+// True while a copy of pelko.exe or pelko-guard.exe runs in the Wine session.
+bool app_running();
+
 // Ends the app of an install directory and whatever copies of pelko.exe and pelko-guard.exe
 // still run in the Wine session: first as the app is asked to ("pelko.exe --quit"), then by
 // terminating what is left. Returns once none has run for half a second.

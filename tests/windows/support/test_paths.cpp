@@ -107,4 +107,6 @@ bool write_file(const std::wstring& path, std::string_view contents) {
 
 std::string narrow(std::wstring_view text) { return win::wide_to_text(text); }
 
+OsString os_path(const std::wstring& path) { return win::from_wide(path); }
+
 }  // namespace pelko::test

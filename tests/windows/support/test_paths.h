@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os_string.h"
+
 namespace pelko::test {
 
 // A path of the Linux build as the Windows programs under Wine see it (drive Z:).
@@ -30,5 +32,7 @@ void remove_tree(const std::wstring& path);
 std::vector<std::filesystem::path> paths_below(const std::filesystem::path& root);
 // UTF-8 of a wide string (lone surrogates as U+FFFD).
 std::string narrow(std::wstring_view text);
+// A Windows path as the platform takes it (lone surrogates kept).
+OsString os_path(const std::wstring& path);
 
 }  // namespace pelko::test
