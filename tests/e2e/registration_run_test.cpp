@@ -21,19 +21,17 @@ void expect_value(const wchar_t* name, const test::RegistryValue& expected) {
     EXPECT_EQ(test::read_uninstall_value(name), expected) << test::narrow(name);
 }
 
-struct RegistrationRun : ::testing::Test {
-    std::wstring local, roaming, programs, install_dir, start_log;
+struct RegistrationRun : test::SeparateUser {
+    std::wstring roaming, programs, start_log;
 
     void SetUp() override {
-        local = test::fresh_directory(L"e2e-registration");
+        fresh(L"e2e-registration");
         roaming = local + L"\\Roaming";
         programs = roaming + L"\\Microsoft\\Windows\\Start Menu\\Programs";
-        install_dir = local + L"\\Programs\\Pelko";
         start_log = local + L"\\guard-start.txt";
         test::create_directories(programs);
         RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
     }
-    void TearDown() override { test::end_app(install_dir); }
 
     std::optional<DWORD> run_setup_exe(const std::wstring& cwd) {
         test::LaunchOptions launch = test::setup_launch(

@@ -21,17 +21,11 @@ using test::running;
 constexpr const char* kStillRunning =
     "Pelko is still running. Right click the bar > Quit Pelko, then run the setup again.";
 
-struct RunningApp : ::testing::Test {
-    std::wstring local;
-    std::wstring install_dir;
-
+struct RunningApp : test::SeparateUser {
     void start_fresh(const wchar_t* name) {
-        ASSERT_FALSE(test::app_running()) << "a copy of the app from elsewhere is still running";
-        local = test::fresh_directory(name);
-        install_dir = local + L"\\Programs\\Pelko";
+        fresh(name);
         test::create_directories(local + L"\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
     }
-    void TearDown() override { end_app(install_dir); }
 
     // A copy of the stand-in under `name`, in a folder outside the install directory, living
     // `lifetime` (milliseconds, as text) whatever it is asked.

@@ -52,18 +52,7 @@ bool window_before_exit(test::Process& process, DWORD timeout_ms) {
     return false;
 }
 
-struct UpdateFailure : ::testing::Test {
-    std::wstring local;
-    std::wstring install_dir;
-
-    void fresh(const wchar_t* name) {
-        ASSERT_FALSE(test::app_running()) << "a copy of the app from elsewhere is still running";
-        local = test::fresh_directory(name);
-        install_dir = local + L"\\Programs\\Pelko";
-    }
-    void TearDown() override {
-        if (!install_dir.empty()) test::end_app(install_dir);
-    }
+struct UpdateFailure : test::SeparateUser {
 
     // Runs the launch in update mode: no window, exit code 1, the run's lines end with the
     // failure. Returns the run's log messages.

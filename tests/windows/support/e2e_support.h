@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "launch.h"
 #include "setup_log_reader.h"
+#include "test_paths.h"
 
 namespace pelko::test {
 
@@ -31,6 +34,23 @@ bool app_running();
 // still run in the Wine session: first as the app is asked to ("pelko.exe --quit"), then by
 // terminating what is left. Returns once none has run for half a second.
 void end_app(const std::wstring& install_dir);
+
+// A test of runs with a LOCALAPPDATA folder of their own: fresh() checks that no copy of the
+// app runs, makes the folder and names its install directory; the app that the runs started
+// is ended after the test.
+struct SeparateUser : ::testing::Test {
+    std::wstring local;
+    std::wstring install_dir;
+
+    void fresh(const wchar_t* name) {
+        ASSERT_FALSE(app_running()) << "a copy of the app from elsewhere is still running";
+        local = fresh_directory(name);
+        install_dir = local + L"\\Programs\\Pelko";
+    }
+    void TearDown() override {
+        if (!install_dir.empty()) end_app(install_dir);
+    }
+};
 
 // The stand-in program of the tests (tests/windows/stand_in.cpp), copied under a name.
 std::wstring copy_stand_in(const std::wstring& dir, const std::wstring& name);
