@@ -11,10 +11,7 @@ namespace pelko {
 namespace {
 
 test::LaunchOptions demo(const char* program, const std::wstring& arguments = L"") {
-    test::LaunchOptions options;
-    options.program = test::build_path(std::string("payload/") + program);
-    options.command_line = L"\"" + options.program + L"\"" + arguments;
-    return options;
+    return test::launch_of(test::build_path(std::string("payload/") + program), arguments);
 }
 
 TEST(DemoApp, QuitRunEndsEveryCopyAndTheGuard) {

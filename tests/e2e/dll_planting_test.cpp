@@ -75,10 +75,7 @@ Planted plant(const std::wstring& folder, const std::wstring& dll) {
 std::optional<DWORD> probe(const Planted& p, const wchar_t* mode) {
     const std::wstring exe = p.dir + L"\\dll-probe.exe";
     CopyFileW(test::wine_path(PELKO_DLL_PROBE).c_str(), exe.c_str(), FALSE);
-    test::LaunchOptions launch;
-    launch.program = exe;
-    launch.command_line = L"\"" + exe + L"\" " + p.dll + L" " + mode;
-    return test::run_program(launch, 60000);
+    return test::run_program(test::launch_of(exe, L" " + p.dll + L" " + mode), 60000);
 }
 
 // The modules of a running process whose file name is `dll`, by full path.
@@ -150,9 +147,7 @@ TEST(DllPlanting, AWholeInstallNeverLoadsThePlantedDlls) {
     ASSERT_TRUE(CopyFileW(test::setup_exe().c_str(), exe.c_str(), FALSE));
     const std::wstring local = dir + L"\\Local";
     test::create_directories(local + L"\\..\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
-    test::LaunchOptions launch;
-    launch.program = exe;
-    launch.command_line = L"\"" + exe + L"\" --update";
+    test::LaunchOptions launch = test::launch_of(exe, L" --update");
     launch.environment = {{L"LOCALAPPDATA", local},
                           {L"APPDATA", dir + L"\\Roaming"}};
     EXPECT_EQ(test::run_program(launch, 120000), 0u);

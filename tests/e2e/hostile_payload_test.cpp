@@ -11,6 +11,7 @@
 
 #include "e2e_support.h"
 #include "launch.h"
+#include "payload_builder.h"
 #include "payload_image.h"
 #include "test_paths.h"
 
@@ -30,9 +31,9 @@ RunResult run_with_names(const std::wstring& folder, const std::vector<std::stri
                          const std::function<void(const std::wstring& local)>& prepare = {}) {
     const std::wstring dir = test::fresh_directory(folder);
     std::string image = test::read_file(test::setup_exe());
-    std::string container;
-    for (const std::string& name : names) container += test::container_entry(name, "new " + name);
-    EXPECT_TRUE(test::replace_payload(image, test::raw_deflate(container)));
+    testing::ContainerBuilder container;
+    for (const std::string& name : names) container.entry(name, "new " + name);
+    EXPECT_TRUE(test::replace_payload(image, testing::raw_deflate(container.bytes)));
     const std::wstring exe = dir + L"\\pelko-setup.exe";
     EXPECT_TRUE(test::write_file(exe, image));
 
@@ -40,9 +41,7 @@ RunResult run_with_names(const std::wstring& folder, const std::vector<std::stri
     run.local = dir + L"\\Local";
     test::create_directories(run.local + L"\\cwd");
     if (prepare) prepare(run.local);
-    test::LaunchOptions launch;
-    launch.program = exe;
-    launch.command_line = L"\"" + exe + L"\"" + (update ? L" --update" : L"");
+    test::LaunchOptions launch = test::launch_of(exe, update ? L" --update" : L"");
     launch.environment = {{L"LOCALAPPDATA", run.local}, {L"APPDATA", run.local + L"\\Roaming"}};
     launch.working_directory = run.local + L"\\cwd";
     test::Process setup = test::start_program(launch);
@@ -54,17 +53,11 @@ RunResult run_with_names(const std::wstring& folder, const std::vector<std::stri
 
 // Only the log folder was made under LOCALAPPDATA (and the empty working directory).
 void expect_only_the_log(const std::wstring& local) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW((local + L"\\*").c_str(), &data);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
     std::vector<std::wstring> names;
-    do {
-        if (data.cFileName != std::wstring(L".") && data.cFileName != std::wstring(L"..")) {
-            names.push_back(data.cFileName);
-        }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
+    for (const auto& entry : std::filesystem::directory_iterator(local)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    std::ranges::sort(names);
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Pelko", L"cwd"}));
     EXPECT_FALSE(test::file_exists(local + L"\\cwd\\before.txt"));
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
+#include "environment_override.h"
 #include "in_process_setup.h"
 #include "payload_builder.h"
 #include "test_paths.h"
@@ -16,22 +17,22 @@ TEST(MissingGuard, SuccessLineThenPelkoNotStarted) {
     const std::wstring local = test::fresh_directory(L"e2e-missing-guard");
     const std::wstring programs = local + L"\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
     test::create_directories(programs);
-    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
-    SetEnvironmentVariableW(L"APPDATA", (local + L"\\Roaming").c_str());
+    const test::EnvironmentOverride local_app_data(L"LOCALAPPDATA", local.c_str());
+    const test::EnvironmentOverride app_data(L"APPDATA", (local + L"\\Roaming").c_str());
     const std::wstring install_dir = local + L"\\Programs\\Pelko";
 
     test::InProcessPlatform os;
     const auto payload = testing::raw_deflate(
         testing::ContainerBuilder().entry("pelko.exe", "not really an app").bytes);
-    EXPECT_EQ(test::run_setup_in_process(os, payload), 1);
+    EXPECT_EQ(testing::run_setup_to_exit(os, {payload}), 1);
 
     const std::vector<std::string> messages = test::log_messages(local);
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[1], "v0.1.1 installed in " + test::narrow(install_dir));
     EXPECT_TRUE(messages[2].starts_with("failed: Pelko not started: ")) << messages[2];
     EXPECT_TRUE(messages[2].ends_with(" (os error 2)")) << messages[2];
-    ASSERT_EQ(os.messages.size(), 1u);
-    EXPECT_EQ(os.messages[0], "Pelko was not installed.\n\n" + messages[2].substr(8));
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0], "Pelko was not installed.\n\n" + messages[2].substr(8));
     EXPECT_EQ(test::read_file(install_dir + L"\\pelko.exe"), "not really an app");
     EXPECT_TRUE(test::file_exists(programs + L"\\Pelko.lnk"));
 }

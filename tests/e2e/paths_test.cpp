@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iostream>
 
 #include "e2e_support.h"
@@ -77,8 +78,7 @@ enum class AppStart { started, path_too_long };
 // the log, the uninstall entry, the shortcut and the started app.
 void install_and_check(const std::wstring& local, const std::wstring& roaming,
                        AppStart start = AppStart::started) {
-    ASSERT_TRUE(test::running(L"pelko.exe").empty() && test::running(L"pelko-guard.exe").empty())
-        << "a copy of the app from elsewhere is still running";
+    ASSERT_FALSE(test::app_running()) << "a copy of the app from elsewhere is still running";
     const std::wstring install_dir = local + L"\\Programs\\Pelko";
     const std::wstring programs = roaming + L"\\Microsoft\\Windows\\Start Menu\\Programs";
     test::create_directories(long_form(resolved(programs)));
@@ -134,16 +134,21 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
 
     EXPECT_EQ(test::log_messages(long_form(resolved(local))), expected_log);
 
-    EXPECT_EQ(test::uninstall_text(L"DisplayName"), L"Pelko");
-    EXPECT_EQ(test::uninstall_text(L"DisplayVersion"), L"0.1.1");
-    EXPECT_EQ(test::uninstall_text(L"Publisher"), L"Daskove");
-    EXPECT_EQ(test::uninstall_text(L"InstallLocation"), install_shown);
-    EXPECT_EQ(test::uninstall_text(L"DisplayIcon"), install_shown + L"\\pelko.exe");
-    EXPECT_EQ(test::uninstall_text(L"UninstallString"),
-              L"\"" + install_shown + L"\\pelko-guard.exe\" --uninstall");
-    EXPECT_EQ(test::uninstall_number(L"EstimatedSize"), static_cast<DWORD>(total >> 10));
-    EXPECT_EQ(test::uninstall_number(L"NoModify"), 1u);
-    EXPECT_EQ(test::uninstall_number(L"NoRepair"), 1u);
+    const std::pair<const wchar_t*, test::RegistryValue> values[] = {
+        {L"DisplayName", test::text_value(L"Pelko")},
+        {L"DisplayVersion", test::text_value(L"0.1.1")},
+        {L"Publisher", test::text_value(L"Daskove")},
+        {L"InstallLocation", test::text_value(install_shown)},
+        {L"DisplayIcon", test::text_value(install_shown + L"\\pelko.exe")},
+        {L"UninstallString",
+         test::text_value(L"\"" + install_shown + L"\\pelko-guard.exe\" --uninstall")},
+        {L"EstimatedSize", test::dword_value(static_cast<DWORD>(total >> 10))},
+        {L"NoModify", test::dword_value(1)},
+        {L"NoRepair", test::dword_value(1)},
+    };
+    for (const auto& [name, value] : values) {
+        EXPECT_EQ(test::read_uninstall_value(name), value) << test::narrow(name);
+    }
 
     const std::optional<test::ShortcutProperties> link = test::read_shortcut(long_form(resolved(programs) + L"\\Pelko.lnk"));
     ASSERT_TRUE(link.has_value()) << "no shortcut";
@@ -234,16 +239,10 @@ TEST_F(Paths, LoneSurrogateFolderThatCannotExistIsNotReplacedByItsText) {
     ASSERT_TRUE(setup.valid());
     EXPECT_FALSE(test::shows_window(setup.id(), 1500));
     EXPECT_EQ(setup.wait(30000), 1u);
-    WIN32_FIND_DATAW found;
-    const HANDLE find = FindFirstFileW((scratch + L"\\*").c_str(), &found);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
     std::vector<std::wstring> names;
-    do {
-        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") {
-            names.push_back(found.cFileName);
-        }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    for (const auto& entry : std::filesystem::directory_iterator(scratch)) {
+        names.push_back(entry.path().filename().wstring());
+    }
     EXPECT_TRUE(names.empty()) << test::narrow(names.front());
 }
 

@@ -13,29 +13,24 @@
 namespace pelko {
 namespace {
 
-test::LaunchOptions run_copy(const std::wstring& exe, const std::wstring& arguments,
-                          const std::wstring& local) {
-    test::LaunchOptions launch;
-    launch.program = exe;
-    launch.command_line = L"\"" + exe + L"\"" + arguments;
-    launch.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};
-    return launch;
-}
-
 struct PayloadIntegrity : ::testing::Test {
     std::wstring dir = test::fresh_directory(L"e2e-integrity");
+    std::wstring local = dir + L"\\Local";
     std::string image = test::read_file(test::setup_exe());
 
-    // A copy of the installer with one payload byte flipped, deep inside the stream.
-    std::wstring damaged_copy() {
+    // Starts a copy of the installer with one payload byte flipped, deep inside the stream, with
+    // the arguments (" --update") and LOCALAPPDATA `local`.
+    test::Process start_damaged_copy(const std::wstring& arguments) {
         const auto section = test::find_payload_section(image);
         EXPECT_TRUE(section.has_value());
         if (!section) return {};
         std::string damaged = image;
         damaged[section->stored_at() + section->size / 2] ^= 0x01;
-        const std::wstring exe = dir + L"\\pelko-setup.exe";
-        EXPECT_TRUE(test::write_file(exe, damaged));
-        return exe;
+        test::LaunchOptions launch = test::launch_of(dir + L"\\pelko-setup.exe", arguments);
+        EXPECT_TRUE(test::write_file(launch.program, damaged));
+        launch.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};
+        test::create_directories(local);
+        return test::start_program(launch);
     }
 };
 
@@ -43,16 +38,14 @@ TEST_F(PayloadIntegrity, TheBuildRecordsTheCrcOfTheStoredPayload) {
     const auto section = test::find_payload_section(image);
     ASSERT_TRUE(section.has_value());
     const std::string stored = image.substr(section->stored_at(), section->size);
-    EXPECT_EQ(test::le32(image, section->offset), test::crc_of(stored));
+    EXPECT_EQ(test::le32(image, section->offset),
+              testing::crc32_of(std::as_bytes(std::span(stored))));
     // The stored payload is the packed payload file, byte for byte.
     EXPECT_EQ(stored, test::read_file(test::build_path("payload/payload.bin")));
 }
 
 TEST_F(PayloadIntegrity, AlteredPayloadInUpdateModeFailsSilentlyAndInstallsNothing) {
-    const std::wstring exe = damaged_copy();
-    const std::wstring local = dir + L"\\Local";
-    test::create_directories(local);
-    test::Process setup = test::start_program(run_copy(exe, L" --update", local));
+    test::Process setup = start_damaged_copy(L" --update");
     ASSERT_TRUE(setup.valid());
     EXPECT_FALSE(test::shows_window(setup.id(), 2000));
     EXPECT_EQ(setup.wait(60000), 1u);
@@ -63,10 +56,7 @@ TEST_F(PayloadIntegrity, AlteredPayloadInUpdateModeFailsSilentlyAndInstallsNothi
 }
 
 TEST_F(PayloadIntegrity, AlteredPayloadShowsTheReason) {
-    const std::wstring exe = damaged_copy();
-    const std::wstring local = dir + L"\\Local";
-    test::create_directories(local);
-    test::Process setup = test::start_program(run_copy(exe, L"", local));
+    test::Process setup = start_damaged_copy(L"");
     ASSERT_TRUE(setup.valid());
     const auto text = test::take_message_box(setup.id(), L"Pelko Setup", 30000);
     ASSERT_TRUE(text.has_value()) << "no message box";

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "e2e_support.h"
 #include "launch.h"
 #include "readback.h"
@@ -14,37 +16,22 @@
 namespace pelko {
 namespace {
 
-// A REG_SZ value as it should be stored: UTF-16LE with its terminating NUL counted.
-test::RegistryValue text_value(const std::wstring& text) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    return test::RegistryValue{REG_SZ, std::vector<BYTE>(bytes, bytes + 2 * (text.size() + 1))};
-}
-
-test::RegistryValue dword_value(DWORD value) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(&value);
-    return test::RegistryValue{REG_DWORD, std::vector<BYTE>(bytes, bytes + 4)};
-}
-
+// The uninstall value of the name, as read back, is the expected one.
 void expect_value(const wchar_t* name, const test::RegistryValue& expected) {
-    const std::optional<test::RegistryValue> actual = test::read_uninstall_value(name);
-    ASSERT_TRUE(actual.has_value()) << test::narrow(name);
-    EXPECT_EQ(actual->type, expected.type) << test::narrow(name);
-    EXPECT_EQ(actual->data, expected.data) << test::narrow(name);
+    EXPECT_EQ(test::read_uninstall_value(name), expected) << test::narrow(name);
 }
 
-struct RegistrationRun : ::testing::Test {
-    std::wstring local, roaming, programs, install_dir, start_log;
+struct RegistrationRun : test::SeparateUser {
+    std::wstring roaming, programs, start_log;
 
     void SetUp() override {
-        local = test::fresh_directory(L"e2e-registration");
+        fresh(L"e2e-registration");
         roaming = local + L"\\Roaming";
         programs = roaming + L"\\Microsoft\\Windows\\Start Menu\\Programs";
-        install_dir = local + L"\\Programs\\Pelko";
         start_log = local + L"\\guard-start.txt";
         test::create_directories(programs);
         RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
     }
-    void TearDown() override { test::end_app(install_dir); }
 
     std::optional<DWORD> run_setup_exe(const std::wstring& cwd) {
         test::LaunchOptions launch = test::setup_launch(
@@ -71,24 +58,22 @@ TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
     const std::wstring guard = install_dir + L"\\pelko-guard.exe";
     const std::wstring app = install_dir + L"\\pelko.exe";
     std::uint64_t total = 0;
-    WIN32_FIND_DATAW found;
     for (const wchar_t* name : {L"pelko.exe", L"pelko-guard.exe", L"pelko-temp.exe",
                                 L"driver\\setup-driver.exe", L"driver\\license.txt"}) {
-        const HANDLE h = FindFirstFileW((install_dir + L"\\" + name).c_str(), &found);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE) << test::narrow(name);
-        FindClose(h);
-        total += found.nFileSizeLow;
+        std::error_code missing;
+        total += std::filesystem::file_size(install_dir + L"\\" + name, missing);
+        ASSERT_FALSE(missing) << test::narrow(name);
     }
-    expect_value(L"DisplayName", text_value(L"Pelko"));
-    expect_value(L"DisplayVersion", text_value(L"0.1.1"));
-    expect_value(L"Publisher", text_value(L"Daskove"));
-    expect_value(L"InstallLocation", text_value(install_dir));
-    expect_value(L"DisplayIcon", text_value(app));
-    expect_value(L"UninstallString", text_value(L"\"" + guard + L"\" --uninstall"));
-    expect_value(L"EstimatedSize", dword_value(static_cast<DWORD>(total >> 10)));
-    expect_value(L"NoModify", dword_value(1));
-    expect_value(L"NoRepair", dword_value(1));
-    expect_value(L"Comments", text_value(L"kept"));
+    expect_value(L"DisplayName", test::text_value(L"Pelko"));
+    expect_value(L"DisplayVersion", test::text_value(L"0.1.1"));
+    expect_value(L"Publisher", test::text_value(L"Daskove"));
+    expect_value(L"InstallLocation", test::text_value(install_dir));
+    expect_value(L"DisplayIcon", test::text_value(app));
+    expect_value(L"UninstallString", test::text_value(L"\"" + guard + L"\" --uninstall"));
+    expect_value(L"EstimatedSize", test::dword_value(static_cast<DWORD>(total >> 10)));
+    expect_value(L"NoModify", test::dword_value(1));
+    expect_value(L"NoRepair", test::dword_value(1));
+    expect_value(L"Comments", test::text_value(L"kept"));
 
     const std::optional<test::ShortcutProperties> shortcut = test::read_shortcut(programs + L"\\Pelko.lnk");
     ASSERT_TRUE(shortcut.has_value());

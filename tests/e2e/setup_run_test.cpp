@@ -10,18 +10,12 @@
 namespace pelko {
 namespace {
 
-using test::LaunchOptions;
-
 using test::log_lines;
 using test::log_messages;
-
-test::LaunchOptions setup_run(const std::wstring& arguments,
-                           std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env) {
-    return test::setup_launch(arguments, std::move(env));
-}
+using test::setup_launch;
 
 TEST(SetupRun, MissingLocalAppDataShowsTheBoxAndExitsOne) {
-    test::Process setup = test::start_program(setup_run(L"", {{L"LOCALAPPDATA", std::nullopt}}));
+    test::Process setup = test::start_program(setup_launch(L"", {{L"LOCALAPPDATA", std::nullopt}}));
     ASSERT_TRUE(setup.valid());
     const auto text = test::take_message_box(setup.id(), L"Pelko Setup", 30000);
     ASSERT_TRUE(text.has_value()) << "no message box";
@@ -31,7 +25,7 @@ TEST(SetupRun, MissingLocalAppDataShowsTheBoxAndExitsOne) {
 
 TEST(SetupRun, MissingLocalAppDataInUpdateModeIsSilent) {
     test::Process setup =
-        test::start_program(setup_run(L" --update", {{L"LOCALAPPDATA", std::nullopt}}));
+        test::start_program(setup_launch(L" --update", {{L"LOCALAPPDATA", std::nullopt}}));
     ASSERT_TRUE(setup.valid());
     EXPECT_FALSE(test::shows_window(setup.id(), 3000));
     EXPECT_EQ(setup.wait(30000), 1u);
@@ -41,7 +35,7 @@ TEST(SetupRun, HeldMutexMeansAnotherSetupIsRunning) {
     const std::wstring local = test::fresh_directory(L"e2e-mutex");
     const HANDLE held = CreateMutexW(nullptr, FALSE, L"Local\\PelkoSetup");
     ASSERT_NE(held, nullptr);
-    const auto code = test::run_program(setup_run(L"", {{L"LOCALAPPDATA", local}}));
+    const auto code = test::run_program(setup_launch(L"", {{L"LOCALAPPDATA", local}}));
     CloseHandle(held);
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(log_messages(local), (std::vector<std::string>{"setup v0.1.1, update: false",
@@ -51,7 +45,7 @@ TEST(SetupRun, HeldMutexMeansAnotherSetupIsRunning) {
 TEST(SetupRun, StartLineCarriesTimeAndTheInstallersProcessId) {
     const std::wstring local = test::fresh_directory(L"e2e-start");
     test::Process setup =
-        test::start_program(setup_run(L" x --update", {{L"LOCALAPPDATA", local}}));
+        test::start_program(setup_launch(L" x --update", {{L"LOCALAPPDATA", local}}));
     ASSERT_TRUE(setup.valid());
     setup.wait(60000);
     const std::vector<test::LogLine> lines = log_lines(local);

@@ -3,11 +3,12 @@
 // payload reaches (a file where the install directory should be, a staging file or a target that
 // cannot be written); this program itself, running the same run on the real platform with a
 // payload of its own, for what the demo payload cannot reach (no guard to start, a bad name).
-// (No LOCALAPPDATA and a running app are covered by setup_run_test and running_app_test.)
+// (No LOCALAPPDATA: setup_run_test. A copy of the app that does not quit: running_app_test, with
+// the box; in update mode on the fake, run_setup_test. A target held open through all 20 moves:
+// install_files_test on the real platform.)
 //
 // The child: this program with "--setup-child KIND --update".
 #include <windows.h>
-#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -52,19 +53,7 @@ bool window_before_exit(test::Process& process, DWORD timeout_ms) {
     return false;
 }
 
-struct UpdateFailure : ::testing::Test {
-    std::wstring local;
-    std::wstring install_dir;
-
-    void fresh(const wchar_t* name) {
-        ASSERT_TRUE(test::running(L"pelko.exe").empty() && test::running(L"pelko-guard.exe").empty())
-            << "a copy of the app from elsewhere is still running";
-        local = test::fresh_directory(name);
-        install_dir = local + L"\\Programs\\Pelko";
-    }
-    void TearDown() override {
-        if (!install_dir.empty()) test::end_app(install_dir);
-    }
+struct UpdateFailure : test::SeparateUser {
 
     // Runs the launch in update mode: no window, exit code 1, the run's lines end with the
     // failure. Returns the run's log messages.
@@ -83,11 +72,8 @@ struct UpdateFailure : ::testing::Test {
     }
 
     test::LaunchOptions child(const wchar_t* kind) const {
-        test::LaunchOptions options;
-        std::wstring self(32768, L'\0');
-        self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-        options.program = self;
-        options.command_line = L"\"" + self + L"\" --setup-child " + kind + L" --update";
+        test::LaunchOptions options =
+            test::this_program(std::wstring(L" --setup-child ") + kind + L" --update");
         options.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", std::nullopt}};
         return options;
     }
@@ -112,31 +98,6 @@ TEST_F(UpdateFailure, DirectoryWhereTheStagingFileShouldBe) {
     EXPECT_EQ(log[1], "failed: " + test::narrow(install_dir) + "\\pelko.new: " +
                           os_error(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(test::file_exists(install_dir + L"\\pelko.exe"));
-}
-
-TEST_F(UpdateFailure, TargetHeldOpenByAnotherProgram) {
-    fresh(L"e2e-update-target-held");
-    test::create_directories(install_dir);
-    const std::wstring target = install_dir + L"\\pelko.exe";
-    ASSERT_TRUE(test::write_file(target, "older app"));
-    const HANDLE held =
-        CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-
-    const ULONGLONG start = GetTickCount64();
-    const std::vector<std::string> log = expect_silent_failure(setup_exe());
-    const ULONGLONG elapsed = GetTickCount64() - start;
-    CloseHandle(held);
-    EXPECT_GE(elapsed, 5000u) << "20 attempts with a pause of 250 ms each";
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], "setup v0.1.1, update: true");
-    const std::string prefix = "failed: " + test::narrow(target) + ": ";
-    EXPECT_EQ(log[1].substr(0, prefix.size()), prefix) << log[1];
-    EXPECT_TRUE(log[1] == prefix + os_error(ERROR_SHARING_VIOLATION) ||
-                log[1] == prefix + os_error(ERROR_ACCESS_DENIED))
-        << log[1];
-    EXPECT_EQ(test::read_file(target), "older app");
-    EXPECT_FALSE(test::file_exists(install_dir + L"\\pelko.new")) << "the staging file is deleted";
 }
 
 TEST_F(UpdateFailure, DirectoryWhereATargetFileShouldBe) {
@@ -178,14 +139,8 @@ TEST_F(UpdateFailure, PayloadNameOutsideTheInstallDirectory) {
 }  // namespace pelko
 
 int main(int argc, char** argv) {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments && count >= 3 && std::wstring(arguments[1]) == L"--setup-child") {
-        const std::wstring kind = arguments[2];
-        LocalFree(arguments);
-        return pelko::child_main(kind);
-    }
-    if (arguments) LocalFree(arguments);
+    const auto child = pelko::test::child_arguments(L"--setup-child");
+    if (child && !child->empty()) return pelko::child_main(child->front());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -6,20 +6,7 @@
 namespace pelko::testing {
 
 OsResult<FileHandle> FakePlatform::create_for_writing(const OsString& path) {
-    if (path.contains_nul()) return std::unexpected(OsError::nul());
-    const std::string key = normalize(path);
-    if (const auto code = enter("create_for_writing", path.to_text())) {
-        return std::unexpected(injected_error(*code));
-    }
-    const std::string parent = parent_key(key);
-    if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError{OsErrorKind::not_found, 3});
-    }
-    if (directories.contains(key)) return std::unexpected(OsError{OsErrorKind::access_denied, 5});
-    files[key].clear();  // created, or cut to zero bytes
-    const std::uintptr_t handle = next_handle_++;
-    open_files_[handle] = OpenFile{key, false};
-    return FileHandle{handle};
+    return open_file("create_for_writing", path, true);  // created, or cut to zero bytes
 }
 
 OsResult<void> FakePlatform::move_replacing(const OsString& from, const OsString& to) {

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/text_format.h"
+#include "setup_log_reader.h"
 
 namespace pelko::testing {
 
@@ -68,18 +69,8 @@ std::vector<std::string> FakePlatform::calls_of(std::string_view operation) cons
 }
 
 std::vector<std::string> FakePlatform::log_messages(const OsString& local_app_data) const {
-    std::vector<std::string> messages;
     const auto it = files.find(normalize(path_join(local_app_data, "Pelko\\logs\\setup.log")));
-    if (it == files.end()) return messages;
-    const std::string& text = it->second;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        // "{time} pid {pid} {message}"
-        messages.push_back(line.substr(line.find(' ', line.find(" pid ") + 5) + 1));
-        start = end + 1;
-    }
-    return messages;
+    return it == files.end() ? std::vector<std::string>{} : log_messages_of(it->second);
 }
 
 std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
@@ -184,10 +175,11 @@ bool FakePlatform::is_directory(const OsString& path) {
     return directories.contains(normalize(path));
 }
 
-OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
+OsResult<FileHandle> FakePlatform::open_file(std::string_view operation, const OsString& path,
+                                             bool truncate) {
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     const std::string key = normalize(path);
-    if (const auto code = enter("open_for_append", path.to_text())) {
+    if (const auto code = enter(operation, path.to_text())) {
         return std::unexpected(injected_error(*code));
     }
     const std::string parent = parent_key(key);
@@ -195,26 +187,31 @@ OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
         return std::unexpected(OsError{OsErrorKind::not_found, 3});
     }
     if (directories.contains(key)) return std::unexpected(OsError{OsErrorKind::access_denied, 5});
-    files.try_emplace(key);
+    std::string& contents = files[key];  // created when missing
+    if (truncate) contents.clear();
     const std::uintptr_t handle = next_handle_++;
-    open_files_[handle] = OpenFile{key, true};
+    open_files_[handle] = key;
     return FileHandle{handle};
+}
+
+OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
+    return open_file("open_for_append", path, false);
 }
 
 OsResult<std::uint32_t> FakePlatform::write_file(FileHandle file, std::span<const std::byte> data) {
     const auto it = open_files_.find(file.value);
     if (it == open_files_.end()) return std::unexpected(OsError{OsErrorKind::other, 6});
-    if (const auto code = enter("write_file", format_text("{} {}", it->second.key, data.size()))) {
+    if (const auto code = enter("write_file", format_text("{} {}", it->second, data.size()))) {
         return std::unexpected(injected_error(*code));
     }
     const std::size_t n = std::min<std::size_t>(data.size(), 0xFFFFFFFFu);
-    files[it->second.key].append(reinterpret_cast<const char*>(data.data()), n);
+    files[it->second].append(reinterpret_cast<const char*>(data.data()), n);
     return static_cast<std::uint32_t>(n);
 }
 
 void FakePlatform::close_file(FileHandle file) {
     const auto it = open_files_.find(file.value);
-    enter("close_file", it == open_files_.end() ? "?" : it->second.key);
+    enter("close_file", it == open_files_.end() ? "?" : it->second);
     if (it != open_files_.end()) open_files_.erase(it);
 }
 

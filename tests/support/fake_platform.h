@@ -9,20 +9,17 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "setup_run.h"
 
 namespace pelko::testing {
 
 // A failure a test injects through `fail_with`: the code as given, of no particular kind.
 inline OsError injected_error(std::uint32_t code) { return OsError{OsErrorKind::other, code}; }
 
-// Thrown by FakePlatform::exit_process so a test can see how the run ended.
-struct ProcessExit {
-    std::uint32_t code;
-};
-
 // An in-memory Windows: a file system (paths compared without regard to ASCII case, '/' and '\'
-// alike), environment, clocks that only move when slept, and a log of every call made, so a
-// test can assert the exact order of OS operations. Failures are injected through `fail_with`.
+// alike), environment, clocks that only move when slept, and a record of every call made (for
+// the few tests of a cost or of an order the product must keep). Failures are injected through
+// `fail_with`, which also lets a test look at the state when a call is made.
 class FakePlatform : public Platform {
 public:
     FakePlatform();
@@ -96,6 +93,10 @@ public:
     const std::string& file(const std::string& path) const;
     static std::string normalize(const OsString& path);
     std::vector<std::string> calls_of(std::string_view operation) const;
+    // Files opened and not closed yet.
+    std::size_t open_file_count() const { return open_files_.size(); }
+    // Bytes of the buffers allocate() has handed out that are still alive.
+    std::uint64_t memory_in_use() const { return *memory_in_use_; }
     // The messages of the setup log under a LOCALAPPDATA folder, without time and process id.
     std::vector<std::string> log_messages(const OsString& local_app_data) const;
 
@@ -150,11 +151,11 @@ protected:
     std::optional<std::uint32_t> enter(std::string_view operation, const std::string& argument);
     std::string parent_key(const std::string& key) const;
 
-    struct OpenFile {
-        std::string key;
-        bool append = false;
-    };
-    std::map<std::uintptr_t, OpenFile> open_files_;
+    // Opens (creating when missing) the file for writing; `truncate` cuts it to zero bytes.
+    OsResult<FileHandle> open_file(std::string_view operation, const OsString& path,
+                                   bool truncate);
+
+    std::map<std::uintptr_t, std::string> open_files_;  // handle -> normalized path
     std::uintptr_t next_handle_ = 100;
     // Bytes of the buffers allocate() has handed out that are still alive.
     std::shared_ptr<std::uint64_t> memory_in_use_ = std::make_shared<std::uint64_t>(0);

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "payload/read_payload.h"
+
 namespace pelko::testing {
 
 ContainerBuilder& ContainerBuilder::u16(std::uint16_t value) {
@@ -70,6 +72,28 @@ PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_
     deflateEnd(&z);
     if (status != Z_STREAM_END) throw std::runtime_error("deflate");
     return {std::move(out), std::move(index)};
+}
+
+std::uint32_t crc32_of(std::span<const std::byte> bytes) {
+    return static_cast<std::uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()),
+                                            static_cast<uInt>(bytes.size())));
+}
+
+std::vector<PayloadEntry> read_entries(const std::vector<std::byte>& container) {
+    auto read = read_payload(container);
+    if (!read) throw std::runtime_error(read.error().text);
+    return std::move(*read);
+}
+
+std::string outcome(const StepResult<std::vector<PayloadEntry>>& read) {
+    if (!read) return "error: " + read.error().text;
+    std::string text;
+    for (const PayloadEntry& e : *read) {
+        std::uint64_t sum = 0;
+        for (const std::byte b : e.data()) sum = sum * 31 + static_cast<std::uint8_t>(b);
+        text += "|" + e.name() + "=" + std::to_string(e.size()) + ":" + std::to_string(sum);
+    }
+    return text;
 }
 
 }  // namespace pelko::testing

@@ -2,11 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "payload/payload_entry.h"
 #include "payload/stream_index.h"
+#include "shared/setup_failure.h"
 
 namespace pelko::testing {
 
@@ -32,6 +35,17 @@ struct PartedStream {
     StreamIndex index;
 };
 PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts);
+
+// The CRC-32 of the bytes (zlib's), as the build records it in front of a stored payload.
+std::uint32_t crc32_of(std::span<const std::byte> bytes);
+
+// The entries of a well-formed container, read as the installer reads them; throws on a
+// malformed one.
+std::vector<PayloadEntry> read_entries(const std::vector<std::byte>& container);
+
+// A reading of a payload as text, so that two readings compare at a glance: "error: {text}", or
+// "|name=size:sum" per entry (the sum of the bytes, each step times 31).
+std::string outcome(const StepResult<std::vector<PayloadEntry>>& read);
 
 inline std::string as_string(const std::vector<std::byte>& bytes) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "payload/read_payload.h"
 #include "payload/staging_path.h"
 #include "payload_builder.h"
 
@@ -17,9 +16,7 @@ constexpr const char* kInstall = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko"
 const std::string kDenied = "Access is denied. (os error 5)";
 
 std::vector<PayloadEntry> entries_of(const ContainerBuilder& container) {
-    auto read = read_payload(container.bytes);
-    if (!read) throw std::runtime_error(read.error().text);
-    return std::move(*read);
+    return testing::read_entries(container.bytes);
 }
 
 std::string in_install(const std::string& name) { return std::string(kInstall) + "\\" + name; }
@@ -29,14 +26,6 @@ struct InstallPayload : ::testing::Test {
     void SetUp() override { os.add_directory("C:\\Users\\a\\AppData\\Local"); }
     StepResult<std::uint64_t> install(const std::vector<PayloadEntry>& entries) {
         return install_payload(os, OsString::from_utf8(kInstall), entries);
-    }
-    // The file operations in order, without the directory walk's queries.
-    std::vector<std::string> file_calls() const {
-        std::vector<std::string> out;
-        for (const std::string& c : os.calls) {
-            if (!c.starts_with("is_directory")) out.push_back(c);
-        }
-        return out;
     }
 };
 
@@ -56,32 +45,19 @@ TEST(StagingPath, ReplacesOrAppendsTheExtensionOfTheLastComponent) {
     }
 }
 
-TEST_F(InstallPayload, FirstInstallCreatesFoldersWritesStagesAndMovesInOrder) {
+TEST_F(InstallPayload, FirstInstallCreatesTheFoldersAndWritesEveryFile) {
     const auto entries = entries_of(
         ContainerBuilder{}.entry("pelko.exe", "APP").entry("sub/readme.txt", "read me"));
     const auto total = install(entries);
     ASSERT_TRUE(total.has_value()) << total.error().text;
     EXPECT_EQ(*total, 10u);
-    const std::string programs = "C:\\Users\\a\\AppData\\Local\\Programs";
-    const std::string p = kInstall;
-    EXPECT_EQ(file_calls(), (std::vector<std::string>{
-        "create_directory " + p,
-        "create_directory " + programs,
-        "create_directory " + p,
-        "create_for_writing " + p + "\\pelko.new",
-        "write_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\pelko.new")) + " 3",
-        "close_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\pelko.new")),
-        "move_replacing " + p + "\\pelko.new -> " + p + "\\pelko.exe",
-        "create_directory " + p + "\\sub",
-        "create_for_writing " + p + "\\sub/readme.new",
-        "write_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\sub/readme.new")) + " 7",
-        "close_file " + FakePlatform::normalize(OsString::from_utf8(p + "\\sub/readme.new")),
-        "move_replacing " + p + "\\sub/readme.new -> " + p + "\\sub/readme.txt",
-    }));
-    EXPECT_EQ(os.file(in_install("pelko.exe")), "APP");
-    EXPECT_EQ(os.file(in_install("sub\\readme.txt")), "read me");
-    EXPECT_FALSE(os.has_file(in_install("pelko.new")));
-    EXPECT_FALSE(os.has_file(in_install("sub\\readme.new")));
+    const auto key = [](const std::string& name) {
+        return FakePlatform::normalize(OsString::from_utf8(in_install(name)));
+    };
+    EXPECT_EQ(os.files, (std::map<std::string, std::string>{{key("pelko.exe"), "APP"},
+                                                            {key("sub\\readme.txt"), "read me"}}));
+    EXPECT_TRUE(os.directories.contains("c:\\users\\a\\appdata\\local\\programs\\pelko\\sub"));
+    EXPECT_EQ(os.open_file_count(), 0u);
 }
 
 TEST_F(InstallPayload, ReplacesOlderFilesReusesStaleStagingAndSkipsEmptyWrites) {
@@ -99,15 +75,16 @@ TEST_F(InstallPayload, ReplacesOlderFilesReusesStaleStagingAndSkipsEmptyWrites) 
     EXPECT_EQ(os.file(in_install(".config")), "c");
     EXPECT_EQ(os.file(in_install("other.txt")), "kept");
     EXPECT_FALSE(os.has_file(in_install("pelko.new")));
-    EXPECT_EQ(os.calls_of("write_file").size(), 2u);  // none for the empty file
-    EXPECT_TRUE(os.calls_of("sleep").empty());
+    EXPECT_EQ(os.monotonic, FakePlatform().monotonic) << "no pause when every move succeeds";
 }
 
-TEST_F(InstallPayload, EmptyListTouchesNothing) {
+TEST_F(InstallPayload, EmptyListMakesNothing) {
+    const auto before = os.directories;
     const auto total = install({});
     ASSERT_TRUE(total.has_value());
     EXPECT_EQ(*total, 0u);
-    EXPECT_TRUE(os.calls.empty());
+    EXPECT_EQ(os.directories, before) << "not even the install directory";
+    EXPECT_TRUE(os.files.empty());
 }
 
 TEST_F(InstallPayload, MoveIsTriedTwentyTimesThenTheStagingFileIsDeleted) {
@@ -146,9 +123,9 @@ TEST_F(InstallPayload, MoveThatSucceedsOnALaterAttemptGoesOn) {
     };
     const auto total = install(entries_of(ContainerBuilder{}.entry("pelko.exe", "APP")));
     ASSERT_TRUE(total.has_value());
-    EXPECT_EQ(os.calls_of("sleep").size(), 7u);
-    EXPECT_TRUE(os.calls_of("delete_file").empty());
+    EXPECT_EQ(os.calls_of("sleep"), std::vector<std::string>(7, "sleep 250"));
     EXPECT_EQ(os.file(in_install("pelko.exe")), "APP");
+    EXPECT_FALSE(os.has_file(in_install("pelko.new")));
 }
 
 TEST_F(InstallPayload, FailureTexts) {
@@ -179,11 +156,20 @@ TEST_F(InstallPayload, FailureTexts) {
                                            entries_of(ContainerBuilder{}.entry(c.name, "data")));
         ASSERT_FALSE(total.has_value()) << c.what;
         EXPECT_EQ(total.error().text, c.expected) << c.what;
-        EXPECT_TRUE(fresh.calls_of("move_replacing").empty()) << c.what;
-        if (c.failing_op == "write_file") {
-            EXPECT_EQ(fresh.calls_of("close_file").size(), 1u);
-        }
+        EXPECT_FALSE(fresh.has_file(in_install(c.name))) << c.what << ": nothing moved over it";
+        EXPECT_EQ(fresh.open_file_count(), 0u) << c.what;
     }
+}
+
+TEST_F(InstallPayload, FailedWriteLeavesTheOlderFileWhole) {
+    os.add_directory(kInstall);
+    os.files[FakePlatform::normalize(OsString::from_utf8(in_install("pelko.exe")))] = "OLD";
+    os.fail_with = [](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op == "write_file") return 5u;
+        return std::nullopt;
+    };
+    ASSERT_FALSE(install(entries_of(ContainerBuilder{}.entry("pelko.exe", "NEW"))).has_value());
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "OLD");
 }
 
 // A platform whose writes take at most `limit` bytes per call.
@@ -201,14 +187,12 @@ TEST(InstallPayloadWrites, ShortWritesAreRepeatedAndAZeroWriteFails) {
     const auto entries = entries_of(ContainerBuilder{}.entry("a.bin", "0123456789"));
     ASSERT_TRUE(install_payload(os, OsString::from_utf8(kInstall), entries).has_value());
     EXPECT_EQ(os.file(in_install("a.bin")), "0123456789");
-    EXPECT_EQ(os.calls_of("write_file").size(), 3u);
 
     os.limit = 0;
     const auto total = install_payload(os, OsString::from_utf8(kInstall), entries);
     ASSERT_FALSE(total.has_value());
     EXPECT_EQ(total.error().text, in_install("a.new") + ": failed to write whole buffer");
-    EXPECT_EQ(os.calls.back(), "close_file " + FakePlatform::normalize(
-                                                   OsString::from_utf8(in_install("a.new"))));
+    EXPECT_EQ(os.open_file_count(), 0u);
     EXPECT_TRUE(os.has_file(in_install("a.new")));  // the partly written file stays
 }
 

@@ -4,14 +4,12 @@
 #include "fake_platform.h"
 #include "payload_builder.h"
 #include "platform/path.h"
-#include "setup/run_setup.h"
 
 namespace pelko {
 namespace {
 
 using testing::ContainerBuilder;
 using testing::FakePlatform;
-using testing::ProcessExit;
 using testing::raw_deflate;
 
 constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
@@ -39,6 +37,17 @@ std::u16string reg_text(const FakePlatform& os, const std::string& name) {
     return units;
 }
 
+// What a run has done at some moment: the registry values and shortcuts written, the log.
+struct Done {
+    std::size_t values = 0, shortcuts = 0;
+    std::vector<std::string> log;
+    friend bool operator==(const Done&, const Done&) = default;
+    friend void PrintTo(const Done& done, std::ostream* out) {
+        *out << done.values << " values, " << done.shortcuts << " shortcuts, log "
+             << ::testing::PrintToString(done.log);
+    }
+};
+
 struct RegistrationRun : ::testing::Test {
     FakePlatform os;
     OsString local = OsString::from_utf8(kLocal);
@@ -53,26 +62,32 @@ struct RegistrationRun : ::testing::Test {
                                                      .entry("pelko.exe", std::string(1000, 'a'))
                                                      .entry("pelko-guard.exe", std::string(1048, 'g'))
                                                      .bytes);
-    int run() {
-        try {
-            return run_setup(os, {payload});
-        } catch (const ProcessExit& exit) {
-            return static_cast<int>(exit.code);
-        }
-    }
+    int run() { return testing::run_setup_to_exit(os, {payload}); }
     std::vector<std::string> log() const { return os.log_messages(local); }
-    std::size_t index_of_call(std::string_view prefix) const {
-        for (std::size_t i = 0; i < os.calls.size(); ++i) {
-            if (os.calls[i].starts_with(prefix)) return i;
-        }
-        return os.calls.size();
-    }
+    Done done() const { return Done{os.registry.size(), os.shortcuts.size(), log()}; }
 };
 
 TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard) {
+    // What was done when each line of the log was written, and when the guard was started.
+    std::vector<Done> at_log_line;
+    std::optional<Done> at_start;
+    // The shortcut's preload: the bytes of the payload in memory, the install directory.
+    std::optional<std::pair<std::uint64_t, bool>> at_preload;
+    os.fail_with = [&](std::string_view op,
+                       const std::string& arg) -> std::optional<std::uint32_t> {
+        if (op == "write_file" && arg.starts_with(key(path_join(local, "Pelko\\logs")))) {
+            at_log_line.push_back(done());
+        }
+        if (op == "run_program") at_start = done();
+        if (op == "preload_shell_link") {
+            at_preload = {os.memory_in_use(), os.directories.contains(key(kInstall))};
+        }
+        return std::nullopt;
+    };
+
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(log(), (std::vector<std::string>{"setup v0.1.1, update: false",
-                                               std::string("v0.1.1 installed in ") + kInstall}));
+    const std::string success = std::string("v0.1.1 installed in ") + kInstall;
+    EXPECT_EQ(log(), (std::vector<std::string>{"setup v0.1.1, update: false", success}));
     EXPECT_EQ(os.registry.size(), 9u);
     EXPECT_EQ(reg_text(os, "InstallLocation"), u"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko");
     EXPECT_EQ(os.registry.at({std::string(kSubkey), "EstimatedSize"}).data,
@@ -89,30 +104,25 @@ TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard)
     EXPECT_FALSE(os.started[0].waited);
     EXPECT_TRUE(os.boxes.empty());
 
-    // The shortcut's preload starts once the payload is read, before running copies are looked
-    // for and any file is written.
-    const std::size_t preload = index_of_call("preload_shell_link");
-    EXPECT_EQ(os.calls_of("preload_shell_link").size(), 1u);
-    EXPECT_LT(preload, index_of_call("process_snapshot"));
-    EXPECT_LT(preload, index_of_call("create_for_writing"));
-
-    // Entry, then shortcut, then the success line, then the start.
-    const std::size_t last_value = index_of_call("set_registry_value NoRepair");
-    const std::size_t com = index_of_call("save_shell_link");
-    const std::size_t start = index_of_call("run_program");
-    EXPECT_LT(last_value, com);
-    EXPECT_LT(com, start);
-    ASSERT_LT(start, os.calls.size());
-    EXPECT_TRUE(os.calls[start - 1].starts_with("close_file")) << os.calls[start - 1];
+    // The entry's nine values and the shortcut are there before the success line is written,
+    // and the success line before the guard is started.
+    ASSERT_EQ(at_log_line.size(), 2u);
+    EXPECT_EQ(at_log_line[1], (Done{9, 1, {"setup v0.1.1, update: false"}}));
+    EXPECT_EQ(at_start, (Done{9, 1, log()}));
+    // The shortcut's preload starts once the payload's 2,048 bytes are read into memory and
+    // before the install directory (and so any file in it) is made.
+    ASSERT_TRUE(at_preload.has_value()) << "no preload";
+    EXPECT_GE(at_preload->first, 2048u);
+    EXPECT_FALSE(at_preload->second);
 }
 
 TEST_F(RegistrationRun, UnsetAppDataSkipsTheShortcutSilently) {
     os.environment.erase("APPDATA");
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(log().size(), 2u);
-    EXPECT_TRUE(os.calls_of("save_shell_link").empty());
-    EXPECT_TRUE(os.calls_of("preload_shell_link").empty());
     EXPECT_TRUE(os.shortcuts.empty());
+    // Nor is the link object made ready for nothing (a thread and the Shell's libraries).
+    EXPECT_TRUE(os.calls_of("preload_shell_link").empty());
     EXPECT_EQ(os.started.size(), 1u);
 }
 

@@ -9,7 +9,6 @@ namespace pelko {
 namespace {
 
 using testing::FakePlatform;
-using testing::ProcessExit;
 
 constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
 
@@ -33,11 +32,7 @@ struct RunSetup : ::testing::Test {
     }
     // Runs and returns the exit code, whether the run returned or ended the process.
     int run(std::span<const std::byte> payload = kEmptyPayload) {
-        try {
-            return run_setup(os, {payload});
-        } catch (const ProcessExit& exit) {
-            return static_cast<int>(exit.code);
-        }
+        return testing::run_setup_to_exit(os, {payload});
     }
 };
 
@@ -103,12 +98,43 @@ TEST_F(RunSetup, MemoryThatRunsOutForThePayloadEndsTheRunBeforeAnyChange) {
         FakePlatform::normalize(OsString::from_utf8(std::string(kLocal) + "\\Programs"))));
 }
 
+TEST_F(RunSetup, CopyThatNeverQuitsEndsTheRunAfterTwentySecondsWithTheModesText) {
+    const std::string still_running =
+        "Pelko is still running. Right click the bar > Quit Pelko, then run the setup again.";
+    for (const bool update : {false, true}) {
+        SCOPED_TRACE(update ? "update mode" : "first install");
+        FakePlatform fresh;
+        fresh.add_directory(kLocal);
+        fresh.set_env("LOCALAPPDATA", kLocal);
+        fresh.raw_command_line = update ? u"setup.exe --update" : u"setup.exe";
+        fresh.processes = {{7, "pelko.exe", std::nullopt}};
+        const MonotonicTime start = fresh.monotonic;
+        const auto stored = testing::raw_deflate(testing::ContainerBuilder{}
+                                                     .entry("pelko.exe", "app")
+                                                     .entry("pelko-guard.exe", "g")
+                                                     .bytes);
+        EXPECT_EQ(testing::run_setup_to_exit(fresh, {stored}), 1);
+
+        const std::string failure = update ? "Pelko did not quit" : still_running;
+        EXPECT_EQ(log_messages(fresh).back(), "failed: " + failure);
+        if (update) {
+            EXPECT_TRUE(fresh.boxes.empty());
+        } else {
+            ASSERT_EQ(fresh.boxes.size(), 1u);
+            EXPECT_EQ(fresh.boxes[0].text, "Pelko was not installed.\n\n" + failure);
+        }
+        EXPECT_EQ(fresh.monotonic.seconds - start.seconds, 20u);
+        EXPECT_FALSE(fresh.directories.contains(
+            FakePlatform::normalize(OsString::from_utf8(std::string(kLocal) + "\\Programs"))))
+            << "a file was written while the copy ran";
+    }
+}
+
 TEST_F(RunSetup, EmptyCommandLineUsesTheModuleNameAndIsNoUpdate) {
     add_guard();
     os.raw_command_line.clear();
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(log_messages(os).front(), "setup v0.1.1, update: false");
-    EXPECT_EQ(os.calls_of("module_file_name").size(), 1u);
 }
 
 }  // namespace

@@ -16,16 +16,7 @@ HeapAllocator heap;
 using testing::ContainerBuilder;
 using testing::raw_deflate;
 
-// What the two-step reading gives: "error: {text}", or "|name=size:first byte" per entry.
-std::string outcome(const StepResult<std::vector<PayloadEntry>>& read) {
-    if (!read) return "error: " + read.error().text;
-    std::string text;
-    for (const PayloadEntry& e : *read) {
-        text += "|" + e.name() + "=" + std::to_string(e.size());
-        if (e.size() != 0) text += ":" + std::to_string(static_cast<int>(e.data()[0]));
-    }
-    return text;
-}
+using testing::outcome;
 
 std::string two_step(std::span<const std::byte> stored) {
     const auto container = inflate_payload(stored);

@@ -13,7 +13,8 @@
 #include <iostream>
 
 #include "e2e_support.h"
-#include "forwarding_platform.h"
+#include "environment_override.h"
+#include "in_process_setup.h"
 #include "launch.h"
 #include "payload/stream_index.h"
 #include "payload/unpack_in_pieces.h"
@@ -21,9 +22,9 @@
 #include "platform/windows/wide.h"
 #include "platform/windows/shell_link_error.h"
 #include "platform/windows/windows_platform.h"
+#include "readback.h"
 #include "registration/shortcut.h"
 #include "shared/product.h"
-#include "setup/run_setup.h"
 #include "test_paths.h"
 
 namespace pelko {
@@ -91,29 +92,7 @@ void expect_no_leak(const char* what, int times, Body body) {
     EXPECT_EQ(after, before) << what;
 }
 
-OsString os_path(const std::wstring& path) { return win::from_wide(path); }
-
-struct ProcessExit {
-    std::uint32_t code;
-};
-
-// The run's platform: the real one, except that ending the process throws (so the run can be
-// repeated), the command line asks for update mode (a failure shows no box), and the setup mutex
-// is created once: this process holds it from then on, as a setup does until it ends.
-class RepeatedRunPlatform : public test::ForwardingPlatform {
-public:
-    using ForwardingPlatform::ForwardingPlatform;
-    std::u16string command_line() override { return u"\"pelko-setup.exe\" --update"; }
-    OsResult<void> create_named_mutex(std::string_view name) override {
-        if (!mutex_held_) mutex_held_ = inner().create_named_mutex(name).has_value();
-        if (!mutex_held_) return std::unexpected(OsError{OsErrorKind::already_exists, 183});
-        return {};
-    }
-    [[noreturn]] void exit_process(std::uint32_t code) override { throw ProcessExit{code}; }
-
-private:
-    bool mutex_held_ = false;
-};
+using test::os_path;
 
 TEST(HandleCount, CountsOpenHandles) {
     DWORD reported = 0;
@@ -141,7 +120,7 @@ TEST_F(HandleLeak, WholeRunRepeated) {
     test::create_directories(roaming + L"\\Microsoft\\Windows\\Start Menu\\Programs");
     test::create_directories(blocked + L"\\Programs");
     ASSERT_TRUE(test::write_file(blocked + L"\\Programs\\Pelko", "a file, not a directory"));
-    ASSERT_TRUE(SetEnvironmentVariableW(L"APPDATA", roaming.c_str()));
+    const test::EnvironmentOverride app_data(L"APPDATA", roaming.c_str());
 
     // The guard is the demo's helper program, which ends at once.
     const std::string guard = test::read_file(test::build_path("payload/pelko-temp.exe"));
@@ -152,52 +131,36 @@ TEST_F(HandleLeak, WholeRunRepeated) {
             .entry("pelko-guard.exe", guard)
             .entry("driver/license.txt", "license")
             .bytes);
-    RepeatedRunPlatform os(windows);
+    // Update mode: a failing run shows no box. The setup mutex is the one handle a run keeps,
+    // created by the first run.
+    test::InProcessPlatform os;
+    os.update_mode = true;
 
-    int completed = 0;
-    const auto run = [&] {
-        ASSERT_TRUE(SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str()));
-        try {
-            EXPECT_EQ(run_setup(os, {payload}), 0);
-            ++completed;
-        } catch (const ProcessExit& exit) {
-            ADD_FAILURE() << "the run failed with exit code " << exit.code;
-        }
-    };
-    // The first run creates the setup mutex, the one handle a run keeps.
-    const DWORD before_first = handle_count();
-    run();
-    const DWORD after_first = handle_count();
-    std::cout << "first run: " << before_first << " handles before, " << after_first
-              << " after (the setup mutex and what the system libraries keep once loaded)\n";
-    EXPECT_GE(after_first, before_first + 1);
-    expect_no_leak("whole run, completed", 20, run);
-    EXPECT_EQ(completed, 23);
-
-    // Failing runs: a file stands where the install directory should be.
-    int failed = 0;
-    expect_no_leak("whole run, failing at the install directory", 10, [&] {
-        ASSERT_TRUE(SetEnvironmentVariableW(L"LOCALAPPDATA", blocked.c_str()));
-        try {
-            run_setup(os, {payload});
-            ADD_FAILURE() << "the run did not fail";
-        } catch (const ProcessExit& exit) {
-            EXPECT_EQ(exit.code, 1u);
-            ++failed;
-        }
-    });
-    EXPECT_EQ(failed, 12);
-
-    std::size_t successes = 0;
-    const std::string log = test::read_file(local + L"\\Pelko\\logs\\setup.log");
-    for (std::size_t at = log.find(" installed in "); at != std::string::npos;
-         at = log.find(" installed in ", at + 1)) {
-        ++successes;
+    {
+        const test::EnvironmentOverride local_app_data(L"LOCALAPPDATA", local.c_str());
+        const auto run = [&] { EXPECT_EQ(testing::run_setup_to_exit(os, {payload}), 0); };
+        const DWORD before_first = handle_count();
+        run();
+        const DWORD after_first = handle_count();
+        std::cout << "first run: " << before_first << " handles before, " << after_first
+                  << " after (the setup mutex and what the system libraries keep once loaded)\n";
+        EXPECT_GE(after_first, before_first + 1);
+        expect_no_leak("whole run, completed", 20, run);
     }
-    EXPECT_EQ(successes, 23u) << "every run went to its end";
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko");
-    SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
-    SetEnvironmentVariableW(L"APPDATA", nullptr);
+    {
+        // Failing runs: a file stands where the install directory should be.
+        const test::EnvironmentOverride local_app_data(L"LOCALAPPDATA", blocked.c_str());
+        expect_no_leak("whole run, failing at the install directory", 10,
+                       [&] { EXPECT_EQ(testing::run_setup_to_exit(os, {payload}), 1); });
+    }
+
+    const std::vector<std::string> messages = test::log_messages(local);
+    EXPECT_EQ(std::ranges::count(messages, "v0.1.1 installed in " + test::narrow(local) +
+                                               "\\Programs\\Pelko"),
+              23)
+        << "every run went to its end";
+    EXPECT_EQ(test::log_messages(blocked).size(), 2u * 12) << "each failing run logged twice";
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
 }
 
 TEST_F(HandleLeak, ThreadsAndThePayloadInPieces) {
@@ -287,10 +250,8 @@ TEST_F(HandleLeak, ProcessOperations) {
     const OsString helper = os_path(test::build_path("payload/pelko-temp.exe"));
     const OsString helper_line = OsString::from_utf8("\"" + helper.to_text() + "\"");
     const OsString missing = os_path(scratch + L"\\no-such.exe");
-    test::LaunchOptions sleeper;
-    sleeper.program = test::copy_stand_in(scratch, L"sleeper.exe");
-    sleeper.command_line = L"\"" + sleeper.program + L"\" 60000";
-    test::Process other = test::start_program(sleeper);
+    test::Process other = test::start_program(
+        test::launch_of(test::copy_stand_in(scratch, L"sleeper.exe"), L" 60000"));
     ASSERT_TRUE(other.valid());
 
     expect_no_leak("snapshot, command lines, path tests", 100, [&] {

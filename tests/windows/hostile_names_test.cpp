@@ -7,42 +7,29 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "e2e_support.h"
-#include "launch.h"
-#include "payload_image.h"
-#include "platform/windows/windows_platform.h"
-#include "setup/run_setup.h"
+#include "environment_override.h"
+#include "in_process_setup.h"
+#include "payload_builder.h"
 #include "test_paths.h"
 
 namespace pelko {
 namespace {
 
-struct Exited {
-    std::uint32_t code;
-};
-
-// The Win32 platform with the process-wide effects kept inside the test: ending the process
-// throws, boxes are recorded, and the session's processes, the registry and program starts are
-// left alone (the names matter only to the file steps, which are real).
-class InProcessPlatform : public win::WindowsPlatform {
-public:
-    std::vector<std::string> boxes;
-    std::vector<std::string> started;
-
-    std::u16string command_line() override { return u"pelko-setup.exe --update"; }
+// The in-process run with what reaches beyond the install directory kept inside the test, which
+// runs beside the end-to-end tests: no setup mutex, no look at the session's processes, no
+// registry values and no program started (the names matter only to the file steps, which are
+// real).
+struct FileStepsOnly : test::InProcessPlatform {
     OsResult<void> create_named_mutex(std::string_view) override { return {}; }
-    [[noreturn]] void exit_process(std::uint32_t code) override { throw Exited{code}; }
-    void message_box(std::string_view text, std::string_view, std::uint32_t) override {
-        boxes.emplace_back(text);
-    }
     std::vector<ProcessRecord> process_snapshot() override { return {}; }
-    OsResult<void> run_program(const OsString& program, const OsString&, ProgramWait) override {
-        started.push_back(program.to_text());
+    OsResult<void> run_program(const OsString&, const OsString&, ProgramWait) override {
         return {};
     }
     OsResult<void> set_registry_value(std::string_view, std::string_view, std::uint32_t,
@@ -54,14 +41,11 @@ public:
 // Every file and directory under a folder: path -> size and last write time.
 using Snapshot = std::map<std::wstring, std::pair<std::uint64_t, std::uint64_t>>;
 
-void walk(const std::wstring& dir, Snapshot& out) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = dir + L"\\" + name;
+Snapshot snapshot(const std::wstring& root) {
+    Snapshot s;
+    for (const std::filesystem::path& path : test::paths_below(root)) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) continue;
         const bool is_dir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         const std::uint64_t size = is_dir ? UINT64_MAX
                                           : (std::uint64_t{data.nFileSizeHigh} << 32) |
@@ -69,16 +53,8 @@ void walk(const std::wstring& dir, Snapshot& out) {
         const std::uint64_t written = is_dir ? 0
                                              : (std::uint64_t{data.ftLastWriteTime.dwHighDateTime}
                                                 << 32) | data.ftLastWriteTime.dwLowDateTime;
-        out[path] = {size, written};
-        // Links are not followed: a directory is walked by the path that holds it.
-        if (is_dir && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) walk(path, out);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-}
-
-Snapshot snapshot(const std::wstring& root) {
-    Snapshot s;
-    walk(root, s);
+        s[path.wstring()] = {size, written};
+    }
     return s;
 }
 
@@ -127,19 +103,14 @@ struct Outcome {
 
 // One run of the whole sequence on a payload whose entries are "before.txt" and `name`.
 Outcome run_in_process(const std::wstring& local, const std::string& name) {
-    const std::string container =
-        test::container_entry("before.txt", "first") + test::container_entry(name, "hostile");
-    const std::string stream = test::raw_deflate(container);
-    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
-    SetEnvironmentVariableW(L"APPDATA", nullptr);
-    InProcessPlatform os;
+    const std::vector<std::byte> stream = testing::raw_deflate(
+        testing::ContainerBuilder().entry("before.txt", "first").entry(name, "hostile").bytes);
+    const test::EnvironmentOverride local_app_data(L"LOCALAPPDATA", local.c_str());
+    const test::EnvironmentOverride app_data(L"APPDATA", nullptr);
+    FileStepsOnly os;
+    os.update_mode = true;
     Outcome outcome;
-    try {
-        outcome.exit_code =
-            run_setup(os, {std::as_bytes(std::span(stream)), test::crc_of(stream)});
-    } catch (const Exited& exit) {
-        outcome.exit_code = static_cast<int>(exit.code);
-    }
+    outcome.exit_code = testing::run_setup_to_exit(os, {stream, testing::crc32_of(stream)});
     const auto messages = test::log_messages(local);
     if (!messages.empty()) outcome.last_log_message = messages.back();
     return outcome;
@@ -158,7 +129,7 @@ struct Fixture : ::testing::Test {
         test::create_directories(kScratch + L"\\cwd");
         // Relative and drive-relative paths would resolve against the working directory.
         SetCurrentDirectoryW((kScratch + L"\\cwd").c_str());
-        drive_before = snapshot(L"C:");
+        drive_before = snapshot(L"C:\\");
     }
     static void TearDownTestSuite() {
         SetCurrentDirectoryW(L"C:\\");
@@ -242,7 +213,7 @@ TEST_F(Fixture, EveryHostileNameIsRefusedOrInstalledInside) {
             EXPECT_TRUE(clear) << shown(c.name) << ": " << outcome.last_log_message;
         }
     }
-    const Snapshot drive_after = snapshot(L"C:");
+    const Snapshot drive_after = snapshot(L"C:\\");
     // Other programs of the Wine session may use the temporary folders meanwhile.
     wchar_t temp[MAX_PATH + 1];
     std::wstring user_temp(temp, GetTempPathW(MAX_PATH + 1, temp));

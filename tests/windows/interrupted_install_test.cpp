@@ -7,7 +7,6 @@
 //
 // The child is this program itself, started with "--interrupt-at N INSTALL_DIR".
 #include <windows.h>
-#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -159,12 +159,6 @@ int child_main(int stop_at, const std::wstring& install_dir) {
     return 0;
 }
 
-std::wstring self_path() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
-}
-
 std::wstring windows_name(const std::string& name) {
     std::wstring wide = win::to_wide(name);
     for (wchar_t& c : wide) {
@@ -174,27 +168,13 @@ std::wstring windows_name(const std::string& name) {
 }
 
 // Every file under the directory, as relative names with '/', and their sizes.
-void list_files(const std::wstring& dir, const std::string& prefix,
-                std::map<std::string, std::size_t>& out) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::string relative = prefix + test::narrow(name);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            list_files(dir + L"\\" + name, relative + "/", out);
-        } else {
-            out[relative] = (static_cast<std::size_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-}
-
 std::map<std::string, std::size_t> files_under(const std::wstring& dir) {
     std::map<std::string, std::size_t> files;
-    list_files(dir, "", files);
+    for (const std::filesystem::path& path : test::paths_below(dir)) {
+        if (!std::filesystem::is_regular_file(path)) continue;
+        files[test::narrow(path.lexically_relative(dir).generic_wstring())] =
+            std::filesystem::file_size(path);
+    }
     return files;
 }
 
@@ -243,11 +223,8 @@ TEST(InterruptedInstall, EveryTargetOldOrNewWholeAtEveryStopAndTheNextRunComplet
         const std::wstring install_dir = scratch + L"\\at" + std::to_wstring(stop_at);
         install_in_process(install_dir, older);
 
-        test::LaunchOptions child;
-        child.program = self_path();
-        child.command_line = L"\"" + child.program + L"\" --interrupt-at " +
-                             std::to_wstring(stop_at) + L" \"" + install_dir + L"\"";
-        test::Process process = test::start_program(child);
+        test::Process process = test::start_program(test::this_program(
+            L" --interrupt-at " + std::to_wstring(stop_at) + L" \"" + install_dir + L"\""));
         ASSERT_TRUE(process.valid());
         ASSERT_EQ(process.wait(60000), kStoppedExitCode);
 
@@ -307,15 +284,8 @@ TEST(InterruptedInstall, EveryTargetOldOrNewWholeAtEveryStopAndTheNextRunComplet
 }  // namespace pelko
 
 int main(int argc, char** argv) {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments && count == 4 && std::wstring(arguments[1]) == L"--interrupt-at") {
-        const int stop_at = std::stoi(arguments[2]);
-        const std::wstring install_dir = arguments[3];
-        LocalFree(arguments);
-        return pelko::child_main(stop_at, install_dir);
-    }
-    if (arguments) LocalFree(arguments);
+    const auto child = pelko::test::child_arguments(L"--interrupt-at");
+    if (child && child->size() == 2) return pelko::child_main(std::stoi((*child)[0]), (*child)[1]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

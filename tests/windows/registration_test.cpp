@@ -22,8 +22,6 @@ namespace {
 // later (the Shell's link object among them). In force before any test runs.
 const BOOL kDllSearchRestricted = SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
-constexpr const wchar_t* kSubkey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
-
 TEST(DllSearch, RestrictionIsInForce) {
     ASSERT_TRUE(kDllSearchRestricted);
     // A library beside this program is not found by name any more, only when the program's
@@ -48,37 +46,15 @@ TEST(DllSearch, RestrictionIsInForce) {
     DeleteFileW(probe.c_str());
 }
 
-struct RegValue {
-    DWORD type = 0;
-    DWORD size = 0;
-    std::string data;
-};
-
-RegValue read_value(const wchar_t* name) {
-    RegValue value;
-    BYTE buffer[1024];
-    value.size = sizeof buffer;
-    const LSTATUS status =
-        RegGetValueW(HKEY_CURRENT_USER, kSubkey, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type,
-                     buffer, &value.size);
-    EXPECT_EQ(status, ERROR_SUCCESS) << test::narrow(name);
-    if (status == ERROR_SUCCESS) value.data.assign(reinterpret_cast<char*>(buffer), value.size);
-    return value;
-}
-
-std::string utf16le_with_nul(std::wstring_view text) {
-    std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    return bytes + std::string(2, '\0');
-}
-
 TEST(WindowsUninstallEntry, NineValuesReadBackAndOtherValuesKept) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSubkey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
     const std::wstring stale = L"0.0.9";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSubkey, L"DisplayVersion", REG_SZ, stale.c_str(),
-                              12),
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, test::kUninstallKey, L"DisplayVersion", REG_SZ,
+                              stale.c_str(), 12),
               ERROR_SUCCESS);
     const DWORD extra = 7;
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSubkey, L"Extra", REG_DWORD, &extra, 4),
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, test::kUninstallKey, L"Extra", REG_DWORD, &extra,
+                              4),
               ERROR_SUCCESS);
 
     win::WindowsPlatform os;
@@ -93,33 +69,26 @@ TEST(WindowsUninstallEntry, NineValuesReadBackAndOtherValuesKept) {
                                estimated_size_kib(5 * 1024 * 1024 + 1023)};
     ASSERT_TRUE(write_uninstall_entry(os, entry));
 
-    const std::pair<const wchar_t*, std::wstring> texts[] = {
-        {L"DisplayName", L"Pelko"},
-        {L"DisplayVersion", L"0.1.1"},
-        {L"Publisher", L"Daskove"},
-        {L"InstallLocation", L"C:\\Users\\\u00C5sa\\Programs\\Pelko"},
-        {L"DisplayIcon", L"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe"},
+    const std::pair<const wchar_t*, test::RegistryValue> values[] = {
+        {L"DisplayName", test::text_value(L"Pelko")},
+        {L"DisplayVersion", test::text_value(L"0.1.1")},
+        {L"Publisher", test::text_value(L"Daskove")},
+        {L"InstallLocation", test::text_value(L"C:\\Users\\\u00C5sa\\Programs\\Pelko")},
+        {L"DisplayIcon",
+         test::text_value(L"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe")},
         {L"UninstallString",
-         L"\"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe\" --uninstall"},
+         test::text_value(
+             L"\"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe\" --uninstall")},
+        {L"EstimatedSize", test::dword_value(5120)},
+        {L"NoModify", test::dword_value(1)},
+        {L"NoRepair", test::dword_value(1)},
+        {L"Extra", test::dword_value(7)},  // a value the entry does not write stays
     };
-    for (const auto& [name, text] : texts) {
-        const RegValue value = read_value(name);
-        EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << test::narrow(name);
-        EXPECT_EQ(value.size, 2 * (text.size() + 1)) << test::narrow(name);
-        EXPECT_EQ(value.data, utf16le_with_nul(text)) << test::narrow(name);
+    for (const auto& [name, value] : values) {
+        EXPECT_EQ(test::read_uninstall_value(name), value) << test::narrow(name);
     }
-    EXPECT_EQ(read_value(L"UninstallString").size, 140u);
-
-    const std::pair<const wchar_t*, DWORD> numbers[] = {
-        {L"EstimatedSize", 5120}, {L"NoModify", 1}, {L"NoRepair", 1}, {L"Extra", 7}};
-    for (const auto& [name, number] : numbers) {
-        const RegValue value = read_value(name);
-        EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << test::narrow(name);
-        EXPECT_EQ(value.size, 4u) << test::narrow(name);
-        EXPECT_EQ(value.data, std::string(reinterpret_cast<const char*>(&number), 4))
-            << test::narrow(name);
-    }
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSubkey);
+    EXPECT_EQ(test::read_uninstall_value(L"UninstallString")->data.size(), 140u);
+    RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
 }
 
 struct WindowsShortcut : ::testing::Test {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "environment_override.h"
 #include "platform/windows/wide.h"
 #include "platform/windows/windows_platform.h"
 #include "shared/os_error_text.h"
@@ -14,18 +15,11 @@ namespace {
 using test::fresh_directory;
 using test::narrow;
 using test::read_file;
-
-struct EnvironmentOverride {
-    std::wstring name;
-    explicit EnvironmentOverride(std::wstring n, const wchar_t* value) : name(std::move(n)) {
-        SetEnvironmentVariableW(name.c_str(), value);
-    }
-    ~EnvironmentOverride() { SetEnvironmentVariableW(name.c_str(), nullptr); }
-};
+using test::EnvironmentOverride;
 
 TEST(WindowsEnvironment, UnsetIsToldApartFromEmpty) {
     win::WindowsPlatform os;
-    SetEnvironmentVariableW(L"PELKO_TEST_VAR", nullptr);
+    const EnvironmentOverride unset(L"PELKO_TEST_VAR", nullptr);
     EXPECT_FALSE(os.environment_variable("PELKO_TEST_VAR").has_value());
     {
         EnvironmentOverride empty(L"PELKO_TEST_VAR", L"");

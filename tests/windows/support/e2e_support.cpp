@@ -2,40 +2,23 @@
 
 #include <tlhelp32.h>
 
+#include <gtest/gtest.h>
+
 #include "test_paths.h"
 
 namespace pelko::test {
 
 std::vector<LogLine> log_lines(const std::wstring& local_app_data) {
-    std::vector<LogLine> lines;
-    const std::string log = read_file(local_app_data + L"\\Pelko\\logs\\setup.log");
-    std::size_t start = 0;
-    while (start < log.size()) {
-        const std::size_t end = log.find('\n', start);
-        const std::string line = log.substr(start, end - start);
-        // "{millis} pid {id} {message}"
-        const std::size_t pid = line.find(" pid ");
-        const std::size_t message = line.find(' ', pid + 5);
-        lines.push_back({std::stoull(line.substr(0, pid)),
-                         std::stoul(line.substr(pid + 5, message - pid - 5)),
-                         line.substr(message + 1)});
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
+    return testing::parse_log(read_file(local_app_data + L"\\Pelko\\logs\\setup.log"));
 }
 
 std::vector<std::string> log_messages(const std::wstring& local_app_data) {
-    std::vector<std::string> messages;
-    for (const LogLine& line : log_lines(local_app_data)) messages.push_back(line.message);
-    return messages;
+    return testing::log_messages_of(read_file(local_app_data + L"\\Pelko\\logs\\setup.log"));
 }
 
 LaunchOptions setup_launch(const std::wstring& arguments,
                         std::vector<std::pair<std::wstring, std::optional<std::wstring>>> env) {
-    LaunchOptions launch;
-    launch.program = setup_exe();
-    launch.command_line = L"\"" + launch.program + L"\"" + arguments;
+    LaunchOptions launch = launch_of(setup_exe(), arguments);
     launch.environment = std::move(env);
     return launch;
 }
@@ -56,14 +39,13 @@ std::vector<DWORD> running(const wchar_t* name) {
     return ids;
 }
 
+bool app_running() {
+    return !running(L"pelko.exe").empty() || !running(L"pelko-guard.exe").empty();
+}
+
 void end_app(const std::wstring& install_dir) {
     const std::wstring app = install_dir + L"\\pelko.exe";
-    if (file_exists(app) && (!running(L"pelko.exe").empty() || !running(L"pelko-guard.exe").empty())) {
-        LaunchOptions quit;
-        quit.program = app;
-        quit.command_line = L"\"" + app + L"\" --quit";
-        run_program(quit, 10000);
-    }
+    if (file_exists(app) && app_running()) run_program(launch_of(app, L" --quit"), 10000);
     // A guard that was just started may still be starting its app after the quit request (the
     // new copy would not see the request), so nothing may run for half a second in a row; what
     // still runs after the first second of asking is ended.
@@ -94,7 +76,8 @@ void end_app(const std::wstring& install_dir) {
 
 std::wstring copy_stand_in(const std::wstring& dir, const std::wstring& name) {
     const std::wstring copy = dir + L"\\" + name;
-    CopyFileW(wine_path(PELKO_STAND_IN).c_str(), copy.c_str(), FALSE);
+    EXPECT_TRUE(CopyFileW(wine_path(PELKO_STAND_IN).c_str(), copy.c_str(), FALSE))
+        << GetLastError();
     return copy;
 }
 

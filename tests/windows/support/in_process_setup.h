@@ -5,27 +5,37 @@
 #include <vector>
 
 #include "platform/windows/windows_platform.h"
+#include "setup_run.h"
 
 namespace pelko::test {
 
-// The real Win32 platform, except that ending the process throws (so a test can run the whole
-// sequence in its own process and see the exit code) and message boxes are recorded instead of
-// shown.
+// The real Win32 platform for runs of the whole installer sequence in this process (with
+// testing::run_setup_to_exit): ending the process throws testing::ProcessExit, message boxes are
+// recorded instead of shown, and `update_mode` makes the command line ask for update mode. The
+// setup mutex is created once: this process holds it from then on, as a setup does until it
+// ends, and its later runs take it for theirs.
 class InProcessPlatform : public win::WindowsPlatform {
 public:
-    struct Exit {
-        std::uint32_t code;
-    };
-    std::vector<std::string> messages;
+    bool update_mode = false;
+    std::vector<std::string> boxes;  // the texts of the boxes the runs would have shown
 
-    [[noreturn]] void exit_process(std::uint32_t code) override { throw Exit{code}; }
-    void message_box(std::string_view text, std::string_view, std::uint32_t) override {
-        messages.emplace_back(text);
+    std::u16string command_line() override {
+        return update_mode ? u"\"pelko-setup.exe\" --update" : WindowsPlatform::command_line();
     }
-};
+    OsResult<void> create_named_mutex(std::string_view name) override {
+        if (!mutex_held_) mutex_held_ = WindowsPlatform::create_named_mutex(name).has_value();
+        if (!mutex_held_) return std::unexpected(OsError{OsErrorKind::already_exists, 183});
+        return {};
+    }
+    [[noreturn]] void exit_process(std::uint32_t code) override {
+        throw testing::ProcessExit{code};
+    }
+    void message_box(std::string_view text, std::string_view, std::uint32_t) override {
+        boxes.emplace_back(text);
+    }
 
-// Runs the whole installer sequence in this process on the real platform with a stored payload;
-// returns the exit code.
-int run_setup_in_process(InProcessPlatform& os, const std::vector<std::byte>& stored_payload);
+private:
+    bool mutex_held_ = false;
+};
 
 }  // namespace pelko::test

@@ -1,5 +1,7 @@
 #include "launch.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <map>
 
@@ -89,6 +91,30 @@ void Process::terminate() {
         TerminateProcess(handle_, 99);
         WaitForSingleObject(handle_, 5000);
     }
+}
+
+LaunchOptions launch_of(const std::wstring& program, const std::wstring& arguments) {
+    LaunchOptions launch;
+    launch.program = program;
+    launch.command_line = L"\"" + program + L"\"" + arguments;
+    return launch;
+}
+
+LaunchOptions this_program(const std::wstring& arguments) {
+    std::wstring self(32768, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    return launch_of(self, arguments);
+}
+
+std::optional<std::vector<std::wstring>> child_arguments(std::wstring_view flag) {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::optional<std::vector<std::wstring>> found;
+    if (arguments && count >= 2 && flag == arguments[1]) {
+        found.emplace(arguments + 2, arguments + count);
+    }
+    if (arguments) LocalFree(arguments);
+    return found;
 }
 
 std::wstring environment_block(

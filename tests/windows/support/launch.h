@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,15 @@ private:
     HANDLE handle_ = nullptr;
     DWORD id_ = 0;
 };
+
+// How to start the program with the command line "\"{program}\"{arguments}": the arguments start
+// with their blank (L" --update").
+LaunchOptions launch_of(const std::wstring& program, const std::wstring& arguments = {});
+// This test program itself with the arguments, to run it again as a child.
+LaunchOptions this_program(const std::wstring& arguments);
+// The arguments after the program when this program was started with `flag` first (as a child,
+// through this_program); nothing otherwise.
+std::optional<std::vector<std::wstring>> child_arguments(std::wstring_view flag);
 
 // The environment block for CreateProcessW: this process's variables with the changes applied,
 // sorted by name without regard to case.

@@ -1,14 +1,15 @@
 #pragma once
 
 // Test helpers for the payload inside a built installer: find its PE section, replace or damage
-// the stored bytes in a copy of the executable. Header only.
-#include <windows.h>
-#include <zlib.h>
-
+// the stored bytes in a copy of the executable (streams made with payload_builder.h). Header
+// only.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <vector>
+
+#include "payload_builder.h"
 
 namespace pelko::test {
 
@@ -54,48 +55,17 @@ inline std::optional<PayloadSection> find_payload_section(const std::string& ima
     return std::nullopt;
 }
 
-inline std::uint32_t crc_of(std::string_view bytes) {
-    return static_cast<std::uint32_t>(
-        crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
-}
-
-// One raw DEFLATE stream (no wrapper) of the bytes.
-inline std::string raw_deflate(std::string_view data) {
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-    z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
-    return out;
-}
-
-// One container entry: name length (16-bit LE), name, data length (32-bit LE), data.
-inline std::string container_entry(std::string_view name, std::string_view data) {
-    std::string e;
-    e.push_back(static_cast<char>(name.size() & 0xFF));
-    e.push_back(static_cast<char>(name.size() >> 8));
-    e += name;
-    for (int i = 0; i < 4; ++i) e.push_back(static_cast<char>((data.size() >> (8 * i)) & 0xFF));
-    e += data;
-    return e;
-}
-
 // Puts another stored payload into an executable image: the stream, then zeros up to the old
 // length (inflating stops at the stream's end), and the CRC-32 of that whole range in front.
 // False when the stream does not fit.
-inline bool replace_payload(std::string& image, std::string_view stream) {
+inline bool replace_payload(std::string& image, const std::vector<std::byte>& stream) {
     const auto section = find_payload_section(image);
     if (!section || stream.size() > section->size) return false;
-    std::string stored(stream);
-    stored.resize(section->size, '\0');
-    const std::uint32_t crc = crc_of(stored);
+    std::vector<std::byte> stored = stream;
+    stored.resize(section->size, std::byte{0});
+    const std::uint32_t crc = testing::crc32_of(stored);
     for (int i = 0; i < 4; ++i) image[section->offset + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
-    image.replace(section->stored_at(), stored.size(), stored);
+    image.replace(section->stored_at(), stored.size(), testing::as_string(stored));
     return true;
 }
 

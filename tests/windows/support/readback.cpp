@@ -1,6 +1,7 @@
 #include "readback.h"
 
 #include <cstring>
+#include <ostream>
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -59,19 +60,29 @@ std::optional<RegistryValue> read_uninstall_value(const wchar_t* name) {
     return value;
 }
 
-std::optional<std::wstring> uninstall_text(const wchar_t* name) {
-    const std::optional<RegistryValue> value = read_uninstall_value(name);
-    if (!value || value->type != REG_SZ || value->data.size() < 2) return std::nullopt;
-    return std::wstring(reinterpret_cast<const wchar_t*>(value->data.data()),
-                        value->data.size() / 2 - 1);
+RegistryValue text_value(std::wstring_view text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+    RegistryValue value{REG_SZ, std::vector<BYTE>(bytes, bytes + 2 * text.size())};
+    value.data.resize(value.data.size() + 2, 0);
+    return value;
 }
 
-std::optional<DWORD> uninstall_number(const wchar_t* name) {
-    const std::optional<RegistryValue> value = read_uninstall_value(name);
-    if (!value || value->type != REG_DWORD || value->data.size() != 4) return std::nullopt;
-    DWORD number = 0;
-    std::memcpy(&number, value->data.data(), 4);
-    return number;
+RegistryValue dword_value(DWORD number) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(&number);
+    return RegistryValue{REG_DWORD, std::vector<BYTE>(bytes, bytes + 4)};
+}
+
+void PrintTo(const RegistryValue& value, std::ostream* out) {
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        DWORD number = 0;
+        std::memcpy(&number, value.data.data(), 4);
+        *out << "REG_DWORD " << number;
+    } else {
+        *out << "type " << value.type << " \""
+             << narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(value.data.data()),
+                                         value.data.size() / 2))
+             << "\" (" << value.data.size() << " bytes)";
+    }
 }
 
 std::vector<PayloadEntry> demo_entries() {

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "payload/payload_entry.h"
@@ -23,11 +25,15 @@ inline constexpr wchar_t kUninstallKey[] =
 struct RegistryValue {
     DWORD type = 0;
     std::vector<BYTE> data;
+    friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
 };
 std::optional<RegistryValue> read_uninstall_value(const wchar_t* name);
-// A REG_SZ value without its terminating NUL; a REG_DWORD value.
-std::optional<std::wstring> uninstall_text(const wchar_t* name);
-std::optional<DWORD> uninstall_number(const wchar_t* name);
+// The value a text is stored as (REG_SZ: UTF-16LE, its terminating NUL counted), and a number
+// (REG_DWORD).
+RegistryValue text_value(std::wstring_view text);
+RegistryValue dword_value(DWORD number);
+// Shown in failures as its type and its text or number.
+void PrintTo(const RegistryValue& value, std::ostream* out);
 
 // The demo payload as the build packed it, read back: the names and bytes a run installs.
 std::vector<PayloadEntry> demo_entries();

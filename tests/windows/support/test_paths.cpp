@@ -20,6 +20,8 @@ std::wstring build_path(std::string_view relative) {
 
 std::wstring setup_exe() { return build_path("pelko-setup.exe"); }
 
+// Walks with the Win32 calls, not std::filesystem: the trees of the long-path tests go deeper
+// than MAX_PATH, where MinGW's directory reading (opendir) cuts the names off.
 void remove_tree(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
@@ -38,6 +40,27 @@ void remove_tree(const std::wstring& path) {
         FindClose(find);
     }
     RemoveDirectoryW(path.c_str());
+}
+
+std::vector<std::filesystem::path> paths_below(const std::filesystem::path& root) {
+    std::vector<std::filesystem::path> found;
+    std::vector<std::filesystem::path> folders{root};
+    while (!folders.empty()) {
+        const std::filesystem::path folder = std::move(folders.back());
+        folders.pop_back();
+        std::error_code error;
+        for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+             it.increment(error)) {
+            found.push_back(it->path());
+            const DWORD attributes = GetFileAttributesW(it->path().c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                folders.push_back(it->path());
+            }
+        }
+    }
+    return found;
 }
 
 std::wstring fresh_directory(std::wstring_view name) {
@@ -83,5 +106,7 @@ bool write_file(const std::wstring& path, std::string_view contents) {
 }
 
 std::string narrow(std::wstring_view text) { return win::wide_to_text(text); }
+
+OsString os_path(const std::wstring& path) { return win::from_wide(path); }
 
 }  // namespace pelko::test
