@@ -79,12 +79,8 @@ wine_path(${WORK}/local local)
 wine_path(${exe} windows_exe)
 run("the signed installer" ${WINE_RUN} ${LAUNCHER} --set "LOCALAPPDATA=${local}" --timeout 120
     ${windows_exe})
-# The installer ended by starting the demo app through its guard. Nothing of this test may outlive
-# it in the Wine session the next tests share (they look for running copies of the app): the
-# guard goes first, so it cannot start the app again.
-foreach(image pelko-guard.exe pelko.exe)
-  execute_process(COMMAND ${WINE_RUN} taskkill /F /IM ${image} OUTPUT_QUIET ERROR_QUIET)
-endforeach()
+# The installer ended by starting the demo app through its guard.
+end_demo_app(${WORK}/local/Programs/Pelko)
 file(READ ${WORK}/local/Pelko/logs/setup.log log)
 if(NOT log MATCHES " setup v0\\.4\\.2, update: false\n")
   message(FATAL_ERROR "the release's version is not in its log:\n${log}")

@@ -1,14 +1,16 @@
 #pragma once
 
-// Test helpers for the payload inside a built installer: find its PE section, replace or damage
-// the stored bytes in a copy of the executable (streams made with payload_builder.h). Header
-// only.
+// Test helpers for the payload inside a built installer: find its PE section (with the packer's
+// reader), replace or damage the stored bytes in a copy of the executable (streams made with
+// payload_builder.h). Header only.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "exe_payload.h"
 #include "payload_builder.h"
 
 namespace pelko::test {
@@ -29,30 +31,13 @@ inline std::uint32_t le32(const std::string& b, std::size_t at) {
            static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
 }
 
-// Found through the PE section table.
+// Found the way pelko-pack finds it, through the PE section table.
 inline std::optional<PayloadSection> find_payload_section(const std::string& image) {
-    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return std::nullopt;
-    const std::size_t pe = le32(image, 0x3C);
-    if (pe + 24 > image.size() || image.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
-        return std::nullopt;
-    }
-    const std::size_t sections = le32(image, pe + 6) & 0xFFFF;
-    const std::size_t optional_size = le32(image, pe + 20) & 0xFFFF;
-    for (std::size_t i = 0; i < sections; ++i) {
-        const std::size_t header = pe + 24 + optional_size + 40 * i;
-        if (header + 40 > image.size()) return std::nullopt;
-        if (image.compare(header, 8, std::string(".payload", 8)) != 0) continue;
-        const std::size_t virtual_size = le32(image, header + 8);
-        const std::size_t raw_size = le32(image, header + 16);
-        const std::size_t raw_at = le32(image, header + 20);
-        const std::size_t size = virtual_size != 0 && virtual_size < raw_size ? virtual_size
-                                                                              : raw_size;
-        if (raw_at + size > image.size() || size < 8) return std::nullopt;
-        const std::size_t stored = le32(image, raw_at + 4);
-        if (stored > size - 8) return std::nullopt;
-        return PayloadSection{raw_at, stored};
-    }
-    return std::nullopt;
+    const auto bytes = std::as_bytes(std::span(image));
+    const auto payload = packer::payload_of_exe(bytes);
+    if (!payload) return std::nullopt;
+    const auto stored_at = static_cast<std::size_t>(payload->stored.data() - bytes.data());
+    return PayloadSection{stored_at - 8, payload->stored.size()};
 }
 
 // Puts another stored payload into an executable image: the stream, then zeros up to the old
