@@ -20,8 +20,9 @@ constexpr UpcaseRange kUpcase[] = {
 char32_t upcase(char32_t c) {
     if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
     if (c > 0xFFFF) return c;  // Windows upcases UTF-16 units one by one: surrogates stay
-    const auto* range = std::upper_bound(std::begin(kUpcase), std::end(kUpcase), c,
-                                         [](char32_t v, const UpcaseRange& r) { return v < r.first; });
+    const auto* range =
+        std::upper_bound(std::begin(kUpcase), std::end(kUpcase), c,
+                         [](char32_t v, const UpcaseRange& r) { return v < r.first; });
     if (range == std::begin(kUpcase)) return c;
     --range;
     if (c > range->last || (c - range->first) % range->stride != 0) return c;

@@ -41,7 +41,9 @@ std::optional<StreamIndex> decode_stream_index(std::span<const std::byte> bytes,
     if (bytes.size() < kIndexHeaderSize + kIndexCrcSize) return std::nullopt;
     const std::uint64_t count = get(bytes, 0, 4);
     if (count == 0 || count > kMaxIndexPieces) return std::nullopt;
-    if (bytes.size() != kIndexHeaderSize + count * kIndexPieceSize + kIndexCrcSize) return std::nullopt;
+    if (bytes.size() != kIndexHeaderSize + count * kIndexPieceSize + kIndexCrcSize) {
+        return std::nullopt;
+    }
     const std::size_t body = bytes.size() - kIndexCrcSize;
     if (payload_crc32(bytes.first(body)) != get(bytes, body, 4)) return std::nullopt;
 

@@ -39,7 +39,8 @@ void print_listing(const OpenedPayload& payload, std::FILE* out) {
         std::fprintf(out, "%s\t%llu\n", entry.name().c_str(),
                      static_cast<unsigned long long>(entry.size()));
     }
-    std::fprintf(out, "%zu entries, %llu bytes of file data, container %llu bytes, stored %llu bytes\n",
+    std::fprintf(out,
+                 "%zu entries, %llu bytes of file data, container %llu bytes, stored %llu bytes\n",
                  payload.entries.size(), total_data(payload),
                  static_cast<unsigned long long>(payload.container_size),
                  static_cast<unsigned long long>(payload.stored_size));

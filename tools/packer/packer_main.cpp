@@ -201,14 +201,17 @@ int run(const std::string& command, const std::vector<std::string>& args) {
     if (command == "extract" && args.size() == 2) {
         return extract(utf8_path(args[0]), utf8_path(args[1]));
     }
-    if (command == "prepare" && (args.size() == 3 || (args.size() == 4 && args[3] == "--no-check"))) {
+    const bool unchecked = args.size() == 4 && args[3] == "--no-check";
+    if (command == "prepare" && (args.size() == 3 || unchecked)) {
         return prepare(utf8_path(args[0]), utf8_path(args[1]), utf8_path(args[2]),
                        args.size() == 3);
     }
     if (command == "checksum" && args.size() == 2) {
         return checksum(utf8_path(args[0]), utf8_path(args[1]));
     }
-    if (command == "index" && args.size() == 2) return index(utf8_path(args[0]), utf8_path(args[1]));
+    if (command == "index" && args.size() == 2) {
+        return index(utf8_path(args[0]), utf8_path(args[1]));
+    }
     throw Usage{};
 }
 

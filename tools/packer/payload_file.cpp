@@ -23,7 +23,8 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
         if (const std::uint32_t computed = payload_crc32(stored);
             computed != embedded->recorded_crc32) {
             char text[96];
-            std::snprintf(text, sizeof text, "payload damaged (CRC-32 recorded %08x, computed %08x)",
+            std::snprintf(text, sizeof text,
+                          "payload damaged (CRC-32 recorded %08x, computed %08x)",
                           embedded->recorded_crc32, computed);
             throw Failure{path_text(input) + ": " + text};
         }

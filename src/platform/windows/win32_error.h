@@ -12,6 +12,8 @@ namespace pelko::win {
 OsError win32_error(DWORD code);
 
 // The calling thread's last error, as a failed result.
-inline std::unexpected<OsError> last_error() { return std::unexpected(win32_error(GetLastError())); }
+inline std::unexpected<OsError> last_error() {
+    return std::unexpected(win32_error(GetLastError()));
+}
 
 }  // namespace pelko::win

@@ -18,8 +18,9 @@ OsResult<void> WindowsPlatform::set_registry_value(std::string_view subkey, std:
     const std::wstring wide_subkey = to_wide(subkey);
     const std::wstring wide_name = to_wide(name);
     // Opens (creating when missing) and closes the key itself.
-    const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, wide_subkey.c_str(), wide_name.c_str(),
-                                           type, data.data(), static_cast<DWORD>(data.size()));
+    const LSTATUS status =
+        RegSetKeyValueW(HKEY_CURRENT_USER, wide_subkey.c_str(), wide_name.c_str(), type,
+                        data.data(), static_cast<DWORD>(data.size()));
     if (status != ERROR_SUCCESS) return std::unexpected(win32_error(static_cast<DWORD>(status)));
     return {};
 }
