@@ -1,5 +1,7 @@
 #include "main/linked_payload.h"
 
+#include "payload/little_endian.h"
+
 // The places in the payload section, set by the generated assembly file of the build.
 extern "C" const std::byte pelko_payload_begin[];
 extern "C" const std::byte pelko_payload_end[];
@@ -12,8 +14,7 @@ extern "C" const std::byte pelko_payload_index_end[];
 namespace pelko::win {
 
 EmbeddedPayload linked_payload() {
-    std::uint32_t crc = 0;
-    for (int i = 3; i >= 0; --i) crc = (crc << 8) | static_cast<std::uint8_t>(pelko_payload_crc32[i]);
+    const auto crc = static_cast<std::uint32_t>(read_le(pelko_payload_crc32, 0, 4));
     return EmbeddedPayload(std::span(pelko_payload_begin, pelko_payload_end), crc,
                            std::span(pelko_payload_index_begin, pelko_payload_index_end));
 }

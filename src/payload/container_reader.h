@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "payload/payload_entry.h"
+#include "payload/little_endian.h"
 #include "payload/payload_name.h"
 #include "payload/staging_collision.h"
 #include "platform/os_string.h"
@@ -40,13 +41,6 @@ inline constexpr std::string_view kNoMemoryText = "not enough memory for the pay
 // file of the payload (see staging_collision.h): "bad name {}" with the first such entry's name.
 template <ContainerSource Source>
 StepResult<std::vector<PayloadEntry>> read_container(Source& source) {
-    const auto little_endian = [](std::span<const std::byte> bytes) {
-        std::uint64_t value = 0;
-        for (std::size_t i = bytes.size(); i-- > 0;) {
-            value = (value << 8) | static_cast<std::uint8_t>(bytes[i]);
-        }
-        return value;
-    };
 
     std::vector<PayloadEntry> entries;
     for (;;) {
@@ -55,7 +49,7 @@ StepResult<std::vector<PayloadEntry>> read_container(Source& source) {
         if (got == 0) break;
         if (got < name_length.size()) return fail(std::string(kCutShortText));
 
-        std::string name(little_endian(name_length), '\0');
+        std::string name(read_le(name_length, 0, 2), '\0');
         if (source.read(std::as_writable_bytes(std::span(name))) < name.size()) {
             return fail(std::string(kCutShortText));
         }
@@ -63,7 +57,7 @@ StepResult<std::vector<PayloadEntry>> read_container(Source& source) {
 
         std::array<std::byte, 4> data_length;
         if (source.read(data_length) < data_length.size()) return fail(std::string(kCutShortText));
-        const std::uint64_t length = little_endian(data_length);
+        const std::uint64_t length = read_le(data_length, 0, 4);
         if (!is_acceptable_payload_name(name)) return fail(format_text("bad name {}", name));
 
         StepResult<std::shared_ptr<const std::byte[]>> data = source.read_data(length);

@@ -9,9 +9,9 @@
 namespace pelko {
 
 std::vector<StagingCollision> find_staging_collisions(std::span<const std::string_view> names) {
-    std::vector<std::string> targets;
+    std::vector<std::u16string> targets;
     targets.reserve(names.size());
-    std::unordered_map<std::string_view, std::size_t> first_with_key;
+    std::unordered_map<std::u16string_view, std::size_t> first_with_key;
     for (std::size_t i = 0; i < names.size(); ++i) {
         targets.push_back(file_name_key(names[i]));
     }
@@ -19,7 +19,7 @@ std::vector<StagingCollision> find_staging_collisions(std::span<const std::strin
 
     std::vector<StagingCollision> collisions;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string staging =
+        const std::u16string staging =
             file_name_key(staging_path(OsString::from_utf8(names[i])).wtf8());
         if (staging == targets[i]) {
             collisions.push_back({i, i});

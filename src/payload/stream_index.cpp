@@ -5,19 +5,11 @@
 #include <algorithm>
 
 #include "payload/deflate_bounds.h"
+#include "payload/little_endian.h"
 #include "payload/payload_checksum.h"
 #include "payload/piece_decoder.h"
 
 namespace pelko {
-namespace {
-
-std::uint64_t get(std::span<const std::byte> bytes, std::size_t at, int count) {
-    std::uint64_t value = 0;
-    for (int i = count; i-- > 0;) value = (value << 8) | static_cast<std::uint8_t>(bytes[at + i]);
-    return value;
-}
-
-}  // namespace
 
 bool fits_stream(const StreamIndex& index, std::uint64_t stored_size) {
     if (index.pieces.empty() || index.pieces.size() > kMaxIndexPieces) return false;
@@ -39,19 +31,19 @@ bool fits_stream(const StreamIndex& index, std::uint64_t stored_size) {
 std::optional<StreamIndex> decode_stream_index(std::span<const std::byte> bytes,
                                                std::uint64_t stored_size) {
     if (bytes.size() < kIndexHeaderSize + kIndexCrcSize) return std::nullopt;
-    const std::uint64_t count = get(bytes, 0, 4);
+    const std::uint64_t count = read_le(bytes, 0, 4);
     if (count == 0 || count > kMaxIndexPieces) return std::nullopt;
     if (bytes.size() != kIndexHeaderSize + count * kIndexPieceSize + kIndexCrcSize) {
         return std::nullopt;
     }
     const std::size_t body = bytes.size() - kIndexCrcSize;
-    if (payload_crc32(bytes.first(body)) != get(bytes, body, 4)) return std::nullopt;
+    if (payload_crc32(bytes.first(body)) != read_le(bytes, body, 4)) return std::nullopt;
 
     StreamIndex index;
-    index.container_size = get(bytes, 4, 8);
+    index.container_size = read_le(bytes, 4, 8);
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = kIndexHeaderSize + i * kIndexPieceSize;
-        index.pieces.push_back({get(bytes, at, 8), get(bytes, at + 8, 8)});
+        index.pieces.push_back({read_le(bytes, at, 8), read_le(bytes, at + 8, 8)});
     }
     if (!fits_stream(index, stored_size)) return std::nullopt;
     return index;

@@ -1,20 +1,13 @@
 #include "container_layout.h"
 
 #include "files.h"
+#include "payload/little_endian.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 
 namespace pelko::packer {
-namespace {
-
-void put_le(std::vector<std::byte>& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
-}
-
-}  // namespace
-
 std::expected<ContainerLayout, std::string> ContainerLayout::of(
     const std::vector<ManifestLine>& lines) {
     ContainerLayout layout;
@@ -31,9 +24,9 @@ std::expected<ContainerLayout, std::string> ContainerLayout::of(
         }
         Entry entry;
         entry.start = layout.size_;
-        put_le(entry.header, line.name.size(), 2);
+        append_le(entry.header, line.name.size(), 2);
         for (const char c : line.name) entry.header.push_back(static_cast<std::byte>(c));
-        put_le(entry.header, size, 4);
+        append_le(entry.header, size, 4);
         entry.source = line.source;
         entry.data_size = size;
         layout.size_ = entry.end();

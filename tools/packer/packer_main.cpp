@@ -15,6 +15,7 @@
 #include "manifest.h"
 #include "pack.h"
 #include "payload/decompress_error.h"
+#include "payload/little_endian.h"
 #include "payload/payload_checksum.h"
 #include "payload/unpack_payload.h"
 #include "payload_file.h"
@@ -42,7 +43,7 @@ struct Usage {};
 // The CRC-32 as the build records it: 4 bytes, little-endian.
 std::vector<std::byte> crc32_record(std::uint32_t crc) {
     std::vector<std::byte> bytes;
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::byte>((crc >> (8 * i)) & 0xFF));
+    append_le(bytes, crc, 4);
     return bytes;
 }
 

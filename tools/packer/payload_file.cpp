@@ -28,10 +28,11 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
                           embedded->recorded_crc32, computed);
             throw Failure{path_text(input) + ": " + text};
         }
+        opened.crc32 = embedded->recorded_crc32;  // just computed, and equal
         const auto index = decode_stream_index(embedded->recorded_index, stored.size());
         if (index) opened.index_pieces = index->pieces.size();
     }
-    opened.crc32 = payload_crc32(stored);
+    if (!opened.from_installer) opened.crc32 = payload_crc32(stored);
     opened.stored_size = stored.size();
     HeapAllocator heap;
     auto entries = unpack_payload(stored, heap);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "payload/little_endian.h"
 #include "payload/payload_checksum.h"
 #include "payload/raw_inflater.h"
 
@@ -12,10 +13,6 @@ namespace {
 
 constexpr std::uint64_t kPieceTarget = std::uint64_t{4} << 20;
 constexpr std::uint32_t kMaxPieces = 8;
-
-void put(std::vector<std::byte>& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>(value >> (8 * i)));
-}
 
 }  // namespace
 
@@ -28,13 +25,13 @@ std::uint32_t stream_piece_count(std::uint64_t container_size) {
 
 std::vector<std::byte> encode_stream_index(const StreamIndex& index) {
     std::vector<std::byte> out;
-    put(out, index.pieces.size(), 4);
-    put(out, index.container_size, 8);
+    append_le(out, index.pieces.size(), 4);
+    append_le(out, index.container_size, 8);
     for (const StreamPiece& piece : index.pieces) {
-        put(out, piece.stored_offset, 8);
-        put(out, piece.container_offset, 8);
+        append_le(out, piece.stored_offset, 8);
+        append_le(out, piece.container_offset, 8);
     }
-    put(out, payload_crc32(out), 4);
+    append_le(out, payload_crc32(out), 4);
     return out;
 }
 
