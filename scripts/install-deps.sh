@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ python3 libgtest-dev libbenchmark-dev zlib1g-dev libdeflate-dev
-  nlohmann-json3-dev libssl-dev
+  nlohmann-json3-dev libssl-dev unicode-data
   g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev
   wine wine64 xvfb xauth liblnk-utils
   clang-16 libclang-rt-16-dev osslsigncode openssl

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
-
-#include "platform/os_string.h"
+#include <utility>
 
 namespace pelko {
 namespace {
@@ -30,26 +29,75 @@ char16_t upcase(char16_t c) {
     return static_cast<char16_t>(static_cast<std::int32_t>(c) + range->delta);
 }
 
+// The UTF-16 units of UTF-8 text, one code point at a time: at most one unit per byte. A byte
+// that does not begin a well-formed sequence stands for U+FFFD (names reach here checked).
+class Utf16Units {
+public:
+    explicit Utf16Units(std::string_view text) : text_(text) {}
+    bool done() const { return at_ == text_.size() && pending_ == 0; }
+    char16_t next() {
+        if (pending_ != 0) return std::exchange(pending_, u'\0');
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text_[at_ + i]); };
+        const unsigned char lead = byte(0);
+        // The bytes after the lead; 4 for a byte that cannot lead.
+        const std::size_t extra =
+            lead < 0x80 ? 0 : lead < 0xC0 ? 4 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        if (extra > 3 || extra >= text_.size() - at_) {
+            ++at_;
+            return u'\uFFFD';
+        }
+        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (std::size_t i = 1; i <= extra; ++i) cp = (cp << 6) | (byte(i) & 0x3F);
+        at_ += extra + 1;
+        if (cp < 0x10000) return static_cast<char16_t>(cp);
+        cp -= 0x10000;
+        pending_ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        return static_cast<char16_t>(0xD800 + (cp >> 10));
+    }
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+    char16_t pending_ = 0;
+};
+
 }  // namespace
 
-std::u16string file_name_key(std::string_view relative_path) {
-    // Windows upcases a name one UTF-16 unit at a time: a unit of a surrogate pair stays as it is.
-    const std::u16string units = utf8_to_utf16(relative_path);
-    std::u16string key;
-    std::size_t start = 0;
-    while (start <= units.size()) {
-        std::size_t end = units.find_first_of(u"\\/", start);
-        if (end == std::u16string::npos) end = units.size();
-        std::u16string_view component = std::u16string_view(units).substr(start, end - start);
-        while (!component.empty() && (component.back() == u'.' || component.back() == u' ')) {
-            component.remove_suffix(1);
+std::size_t write_file_name_key(std::string_view relative_path, std::span<char16_t> out) {
+    std::size_t length = 0;
+    std::size_t component = 0;  // where the component being written began
+    bool first = true;
+    // Ends the component written since `component`: its trailing dots and blanks go, and an
+    // empty one goes whole, with the separator written before it.
+    const auto end_component = [&] {
+        while (length > component && (out[length - 1] == u'.' || out[length - 1] == u' ')) {
+            --length;
         }
-        if (!component.empty()) {
-            if (!key.empty()) key += u'\\';
-            for (const char16_t unit : component) key += upcase(unit);
+        if (length == component) {
+            if (!first) --length;  // the separator before it
+        } else {
+            first = false;
         }
-        start = end + 1;
+    };
+    Utf16Units units(relative_path);
+    while (!units.done()) {
+        const char16_t unit = units.next();
+        if (unit == u'\\' || unit == u'/') {
+            end_component();
+            if (!first) out[length++] = u'\\';
+            component = length;
+        } else {
+            // Windows upcases a name one UTF-16 unit at a time: a unit of a surrogate pair stays.
+            out[length++] = upcase(unit);
+        }
     }
+    end_component();
+    return length;
+}
+
+std::u16string file_name_key(std::string_view relative_path) {
+    std::u16string key(relative_path.size(), u'\0');
+    key.resize(write_file_name_key(relative_path, key));
     return key;
 }
 

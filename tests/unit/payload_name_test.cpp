@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
+#include "payload/file_name_key.h"
 #include "payload/read_payload.h"
+#include "platform/os_string.h"
 #include "payload_builder.h"
 
 namespace pelko {
@@ -47,6 +50,34 @@ TEST(PayloadName, AnyColonIsRefused) {
         ASSERT_FALSE(read.has_value()) << name;
         EXPECT_EQ(read.error().text, std::string("bad name ") + name);
     }
+}
+
+// Two names that differ only by a letter and its simple uppercase (UnicodeData.txt, field 12)
+// are one file to Windows: their keys are equal, across the whole plane the key covers.
+TEST(FileNameKey, EquatesEveryLetterWithItsSimpleUppercase) {
+    std::ifstream data(PELKO_UNICODE_DATA);
+    ASSERT_TRUE(data) << PELKO_UNICODE_DATA;
+    std::size_t pairs = 0;
+    for (std::string line; std::getline(data, line);) {
+        std::vector<std::string> fields;
+        for (std::size_t start = 0;;) {
+            const std::size_t end = line.find(';', start);
+            fields.push_back(line.substr(start, end - start));
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        ASSERT_GE(fields.size(), 13u) << line;
+        const auto letter = static_cast<char16_t>(std::stoul(fields[0], nullptr, 16));
+        if (fields[12].empty() || std::stoul(fields[0], nullptr, 16) > 0xFFFF) continue;
+        const unsigned long upper = std::stoul(fields[12], nullptr, 16);
+        if (upper > 0xFFFF) continue;
+        const std::string name = OsString::from_utf16(std::u16string(1, letter)).wtf8() + ".dll";
+        const std::string upper_name =
+            OsString::from_utf16(std::u16string(1, static_cast<char16_t>(upper))).wtf8() + ".DLL";
+        EXPECT_EQ(file_name_key(name), file_name_key(upper_name)) << fields[0];
+        ++pairs;
+    }
+    EXPECT_GT(pairs, 1100u);  // Unicode 15 has 1,190 in the plane
 }
 
 }  // namespace
