@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
         return *install_payload(os, kInstallDir, *read);
     });
     const auto [two_step_peak, two_step_total] = peak_heap_of([](CountingDisk& os) {
-        std::vector<PayloadEntry> read;
+        EntryList read(heap_memory());
         {
             auto inflated = inflate_payload(g_stored);
             read = std::move(*read_payload(*inflated));

@@ -1,27 +1,33 @@
 // The installer's code is built without exceptions: every failure is a value, and what cannot
-// be handled (out of memory, a broken invariant of the standard library) ends the process. The
-// C++ runtime would still pull in its exception machinery through two doors: the functions that
-// the library's headers call to throw (std::__throw_length_error and kin), which link every
-// exception class and a copy-on-write string, and the global operator new, which throws
-// std::bad_alloc. Both are defined here to end the process instead, as an uncaught exception
-// would, so that the executable carries no unwinder state, exception allocator or thread
-// library for them.
+// be handled ends the process. The C++ runtime would still pull in its exception machinery
+// through two doors: the functions that the library's headers call to throw
+// (std::__throw_length_error and kin), which link every exception class and a copy-on-write
+// string, and the global operator new, which throws std::bad_alloc. Both are defined here
+// instead, so that the executable carries no unwinder state, exception allocator or thread
+// library for them. Memory that runs out (operator new, and the library's bad_alloc and
+// length_error, a size past what can be had) ends the run through the platform's action, which
+// reports it as a failed run; a broken invariant of the library ends the process as an uncaught
+// exception would.
 #include <bits/functexcept.h>
 
 #include <cstdlib>
 #include <new>
 
+#include "platform/windows/memory_exhausted.h"
+
+using pelko::win::memory_exhausted;
+
 namespace std {
 
 void __throw_bad_exception() { std::abort(); }
-void __throw_bad_alloc() { std::abort(); }
-void __throw_bad_array_new_length() { std::abort(); }
+void __throw_bad_alloc() { memory_exhausted(); }
+void __throw_bad_array_new_length() { memory_exhausted(); }
 void __throw_bad_cast() { std::abort(); }
 void __throw_bad_typeid() { std::abort(); }
 void __throw_logic_error(const char*) { std::abort(); }
 void __throw_domain_error(const char*) { std::abort(); }
 void __throw_invalid_argument(const char*) { std::abort(); }
-void __throw_length_error(const char*) { std::abort(); }
+void __throw_length_error(const char*) { memory_exhausted(); }
 void __throw_out_of_range(const char*) { std::abort(); }
 void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
 void __throw_runtime_error(const char*) { std::abort(); }
@@ -41,7 +47,7 @@ namespace {
 void* allocate(std::size_t size) {
     // A zero-size request still gets a distinct pointer.
     void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) std::abort();
+    if (block == nullptr) memory_exhausted();
     return block;
 }
 

@@ -3,74 +3,87 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "payload/payload_entry.h"
 #include "payload/little_endian.h"
+#include "payload/name_clash.h"
+#include "payload/payload_entry.h"
 #include "payload/payload_name.h"
-#include "payload/staging_collision.h"
+#include "platform/buffer_allocator.h"
 #include "platform/os_string.h"
 #include "platform/text_format.h"
 #include "shared/setup_failure.h"
 
 namespace pelko {
 
+// Where an entry's bytes are: `storage` from `offset` (no storage for no bytes).
+struct EntryData {
+    SharedBytes storage;
+    std::size_t offset = 0;
+};
+
 // A container read front to back, from memory or straight out of the decoder.
 // `read(out)` fills `out` from the current position and returns how many bytes it gave; fewer
 // than asked only where the container ends. `read_data(length)` gives the next `length` bytes
-// in a buffer (null for 0), or the failure: "payload cut short", having read nothing, when fewer
-// are left, or kNoMemoryText when the buffer cannot be had.
+// in a buffer, or the failure: "payload cut short", having read nothing, when fewer are left,
+// or kNoMemoryText when the buffer cannot be had.
 template <class Source>
 concept ContainerSource = requires(Source& s, std::span<std::byte> out, std::uint64_t length) {
     { s.read(out) } -> std::same_as<std::size_t>;
-    { s.read_data(length) } -> std::same_as<StepResult<std::shared_ptr<const std::byte[]>>>;
+    { s.read_data(length) } -> std::same_as<StepResult<EntryData>>;
 };
 
 inline constexpr std::string_view kCutShortText = "payload cut short";
-// The failure of a buffer for `{}` bytes of the payload that cannot be had.
+// The failure of memory for `{}` bytes of the payload (its buffers, its entry list, the tables
+// of its name check) that cannot be had.
 inline constexpr std::string_view kNoMemoryText = "not enough memory for the payload ({} bytes)";
+
+inline std::unexpected<SetupFailure> no_memory(NoMemory wanted) {
+    return fail(format_text(kNoMemoryText, wanted.bytes));
+}
 
 // Splits a container into its entries, in container order, with the checks of read_payload
 // (see read_payload.h) made in their fixed order; the first fault ends the reading and no entry
-// is returned. A container that reads whole is refused still when an entry's staging file is a
-// file of the payload (see staging_collision.h): "bad name {}" with the first such entry's name.
+// is returned. A container that reads whole is refused still when two of its names clash under
+// Windows' name rules (see name_clash.h): "bad name {}" with the name of the first entry that
+// makes a clash. The entry list and the name check's tables come from `memory`.
 template <ContainerSource Source>
-StepResult<std::vector<PayloadEntry>> read_container(Source& source) {
-
-    std::vector<PayloadEntry> entries;
+StepResult<EntryList> read_container(Source& source, BufferAllocator& memory) {
+    EntryList entries(memory);
     for (;;) {
         std::array<std::byte, 2> name_length;
         const std::size_t got = source.read(name_length);
         if (got == 0) break;
         if (got < name_length.size()) return fail(std::string(kCutShortText));
-
         std::string name(read_le(name_length, 0, 2), '\0');
         if (source.read(std::as_writable_bytes(std::span(name))) < name.size()) {
             return fail(std::string(kCutShortText));
         }
         if (!is_valid_utf8(name)) return fail("name");
-
         std::array<std::byte, 4> data_length;
         if (source.read(data_length) < data_length.size()) return fail(std::string(kCutShortText));
         const std::uint64_t length = read_le(data_length, 0, 4);
         if (!is_acceptable_payload_name(name)) return fail(format_text("bad name {}", name));
-
-        StepResult<std::shared_ptr<const std::byte[]>> data = source.read_data(length);
+        StepResult<EntryData> data = source.read_data(length);
         if (!data) return std::unexpected(std::move(data.error()));
-        entries.emplace_back(std::move(name), std::move(*data), 0, static_cast<std::size_t>(length));
+        if (auto added = entries.append(PayloadEntry(std::move(name), std::move(data->storage),
+                                                     data->offset,
+                                                     static_cast<std::size_t>(length)));
+            !added) {
+            return no_memory(added.error());
+        }
     }
-
-    std::vector<std::string_view> names;
-    names.reserve(entries.size());
-    for (const PayloadEntry& entry : entries) names.push_back(entry.name());
-    if (const auto collisions = find_staging_collisions(names); !collisions.empty()) {
-        return fail(format_text("bad name {}", names[collisions.front().entry]));
-    }
+    std::optional<std::size_t> clashing;
+    const auto checked = find_name_clashes(
+        entries.size(), [&](std::size_t i) -> std::string_view { return entries[i].name(); },
+        memory, [&](const NameClash& clash) {
+            clashing = clash.entry;
+            return false;
+        });
+    if (!checked) return no_memory(checked.error());
+    if (clashing) return fail(format_text("bad name {}", entries[*clashing].name()));
     return entries;
 }
 

@@ -32,7 +32,6 @@ struct EmbeddedPayload {
 // pieces at the same time when the index is sound and has two or more (unpack_in_pieces.h), else
 // in one pass (unpack_payload.h). Either way the entries and the failure texts are those of
 // read_payload(inflate_payload(stored)); an index that is damaged or does not fit only costs time.
-StepResult<std::vector<PayloadEntry>> unpack_embedded_payload(Platform& os,
-                                                              const EmbeddedPayload& payload);
+StepResult<EntryList> unpack_embedded_payload(Platform& os, const EmbeddedPayload& payload);
 
 }  // namespace pelko

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <memory>
 #include <span>
 #include <string>
 
@@ -21,7 +20,7 @@ public:
     MemorySource(std::span<const std::byte> container, BufferAllocator& memory)
         : bytes_(container), memory_(&memory) {}
     // Entries view `buffer`, which holds the container in its first `size` bytes.
-    MemorySource(std::shared_ptr<const std::byte[]> buffer, std::size_t size)
+    MemorySource(SharedBytes buffer, std::size_t size)
         : bytes_(buffer.get(), size), shared_(std::move(buffer)) {}
 
     std::size_t read(std::span<std::byte> out) {
@@ -31,19 +30,15 @@ public:
         return count;
     }
 
-    StepResult<std::shared_ptr<const std::byte[]>> read_data(std::uint64_t length) {
+    StepResult<EntryData> read_data(std::uint64_t length) {
         if (length > bytes_.size() - position_) return fail(std::string(kCutShortText));
-        if (length == 0) return std::shared_ptr<const std::byte[]>();
-        const std::byte* at = bytes_.data() + position_;
+        if (length == 0) return EntryData{};
         const auto size = static_cast<std::size_t>(length);
-        std::shared_ptr<const std::byte[]> data;
-        if (shared_) {
-            data = std::shared_ptr<const std::byte[]>(shared_, at);
-        } else {
-            std::shared_ptr<std::byte[]> copy = memory_->allocate(size);
-            if (!copy) return fail(format_text(kNoMemoryText, length));
-            std::memcpy(copy.get(), at, size);
-            data = std::move(copy);
+        EntryData data{shared_, position_};
+        if (!shared_) {
+            data = EntryData{memory_->allocate(size), 0};
+            if (!data.storage) return no_memory({length});
+            std::memcpy(data.storage.get(), bytes_.data() + position_, size);
         }
         position_ += size;
         return data;
@@ -51,7 +46,7 @@ public:
 
 private:
     std::span<const std::byte> bytes_;
-    std::shared_ptr<const std::byte[]> shared_;
+    SharedBytes shared_;
     BufferAllocator* memory_ = nullptr;
     std::size_t position_ = 0;
 };

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
+
+#include "payload/fallible_list.h"
+#include "platform/buffer_allocator.h"
 
 namespace pelko {
 
@@ -15,7 +17,7 @@ class PayloadEntry {
 public:
     PayloadEntry() = default;
     // The entry views `length` bytes of `storage` from `offset`; the range lies inside it.
-    PayloadEntry(std::string name, std::shared_ptr<const std::byte[]> storage, std::size_t offset,
+    PayloadEntry(std::string name, SharedBytes storage, std::size_t offset,
                  std::size_t length)
         : name_(std::move(name)), storage_(std::move(storage)), offset_(offset), length_(length) {}
 
@@ -28,9 +30,12 @@ public:
 
 private:
     std::string name_;
-    std::shared_ptr<const std::byte[]> storage_;
+    SharedBytes storage_;
     std::size_t offset_ = 0;
     std::size_t length_ = 0;
 };
+
+// The payload's entries in container order, in memory that the platform gives or refuses.
+using EntryList = FallibleList<PayloadEntry>;
 
 }  // namespace pelko

@@ -4,10 +4,9 @@
 
 namespace pelko {
 
-StepResult<std::vector<PayloadEntry>> read_payload(std::span<const std::byte> container) {
-    HeapAllocator heap;
-    MemorySource source(container, heap);
-    return read_container(source);
+StepResult<EntryList> read_payload(std::span<const std::byte> container) {
+    MemorySource source(container, heap_memory());
+    return read_container(source, heap_memory());
 }
 
 }  // namespace pelko

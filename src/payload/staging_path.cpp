@@ -4,17 +4,19 @@
 
 namespace pelko {
 
+StagingName staging_name(std::string_view path) {
+    // UTF-8 and WTF-8 keep '.', '\' and '/' as single bytes that never occur inside a multi-byte
+    // sequence.
+    const std::size_t separator = path.find_last_of("\\/");
+    const std::size_t component = separator == std::string_view::npos ? 0 : separator + 1;
+    const std::size_t dot = path.find_last_of('.');
+    if (dot != std::string_view::npos && dot > component) return {path.substr(0, dot + 1), "new"};
+    return {path, ".new"};
+}
+
 OsString staging_path(const OsString& target) {
-    // WTF-8 keeps '.', '\' and '/' as single bytes that never occur inside a multi-byte sequence.
-    const std::string& bytes = target.wtf8();
-    const std::size_t separator = bytes.find_last_of("\\/");
-    const std::size_t component = separator == std::string::npos ? 0 : separator + 1;
-    const std::size_t dot = bytes.find_last_of('.');
-    if (dot != std::string::npos && dot > component) {
-        return OsString::from_utf8(std::string_view(bytes).substr(0, dot + 1)).append("new");
-    }
-    OsString staged = target;
-    return staged.append(".new");
+    const StagingName staging = staging_name(target.wtf8());
+    return OsString::from_utf8(staging.kept).append(staging.added);
 }
 
 }  // namespace pelko

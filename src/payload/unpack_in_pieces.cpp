@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "payload/memory_source.h"
@@ -11,16 +10,15 @@
 
 namespace pelko {
 
-StepResult<std::vector<PayloadEntry>> unpack_payload_in_pieces(std::span<const std::byte> stored,
-                                                               const StreamIndex& index,
-                                                               Platform& os) {
+StepResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored,
+                                               const StreamIndex& index, Platform& os) {
     if (index.pieces.size() < 2 || !fits_stream(index, stored.size()) ||
         index.container_size > SIZE_MAX) {
         return unpack_payload(stored, os);
     }
     const std::size_t size = static_cast<std::size_t>(index.container_size);
     // Without one buffer of that size, the entries may still have buffers of their own.
-    std::shared_ptr<std::byte[]> container = os.allocate(size);
+    SharedBytes container = os.allocate(size);
     if (!container) return unpack_payload(stored, os);
 
     // Each run takes the next piece not yet taken until none is left or one has failed.
@@ -46,7 +44,7 @@ StepResult<std::vector<PayloadEntry>> unpack_payload_in_pieces(std::span<const s
 
     // The pieces together are exactly what the stream inflates to.
     MemorySource source(std::move(container), size);
-    return read_container(source);
+    return read_container(source, os);
 }
 
 }  // namespace pelko

@@ -15,8 +15,7 @@ namespace pelko {
 // into one buffer of the container's size, which the entries then share. The result, and the
 // failure text, are unpack_payload's: when the pieces do not give the whole stream (an index that
 // does not fit it, a buffer that cannot be had), unpack_payload itself gives the result.
-StepResult<std::vector<PayloadEntry>> unpack_payload_in_pieces(std::span<const std::byte> stored,
-                                                               const StreamIndex& index,
-                                                               Platform& os);
+StepResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored,
+                                               const StreamIndex& index, Platform& os);
 
 }  // namespace pelko

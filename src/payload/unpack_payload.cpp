@@ -34,19 +34,19 @@ public:
         return got;
     }
 
-    StepResult<std::shared_ptr<const std::byte[]>> read_data(std::uint64_t length) {
-        if (length == 0) return std::shared_ptr<const std::byte[]>();
+    StepResult<EntryData> read_data(std::uint64_t length) {
+        if (length == 0) return EntryData{};
         const std::uint64_t in_left = stored_.size() - consumed_;
         if (state_ != State::running || length > kMaxExpansion * (in_left + 1) + kExpansionSlack) {
             return fail(std::string(kCutShortText));
         }
-        std::shared_ptr<std::byte[]> data =
-            length <= SIZE_MAX ? memory_.allocate(static_cast<std::size_t>(length)) : nullptr;
-        if (!data) return fail(format_text(kNoMemoryText, length));
+        SharedBytes data =
+            length <= SIZE_MAX ? memory_.allocate(static_cast<std::size_t>(length)) : SharedBytes();
+        if (!data) return no_memory({length});
         if (read(std::span(data.get(), static_cast<std::size_t>(length))) < length) {
             return fail(std::string(kCutShortText));
         }
-        return data;
+        return EntryData{std::move(data), 0};
     }
 
     // Inflates the rest of the stream without keeping it, to learn whether it is sound.
@@ -114,10 +114,9 @@ private:
 
 }  // namespace
 
-StepResult<std::vector<PayloadEntry>> unpack_payload(std::span<const std::byte> stored,
-                                                     BufferAllocator& memory) {
+StepResult<EntryList> unpack_payload(std::span<const std::byte> stored, BufferAllocator& memory) {
     StreamSource source(stored, memory);
-    StepResult<std::vector<PayloadEntry>> entries = read_container(source);
+    StepResult<EntryList> entries = read_container(source, memory);
     if (!entries) source.drain();  // the stream's own fault, if any, is the one to report
     if (source.failed()) return fail(source.failure_text());
     return entries;

@@ -15,9 +15,9 @@ namespace pelko {
 // and the failure text, are those of read_payload(inflate_payload(stored)): a fault of the
 // stream wins over a fault of the container (the rest of the stream is still inflated, into a
 // small scratch buffer, to find it), and a decoder failure shows the buffer that inflate_payload
-// would have held at that point. Each entry's buffer comes from `memory`; one that cannot be had
-// fails with "not enough memory for the payload ({size} bytes)".
-StepResult<std::vector<PayloadEntry>> unpack_payload(std::span<const std::byte> stored,
-                                                     BufferAllocator& memory);
+// would have held at that point. Each entry's buffer, the entry list and the name check's tables
+// come from `memory`; memory that cannot be had fails with "not enough memory for the payload
+// ({size} bytes)".
+StepResult<EntryList> unpack_payload(std::span<const std::byte> stored, BufferAllocator& memory);
 
 }  // namespace pelko

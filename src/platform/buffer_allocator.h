@@ -1,28 +1,89 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
-#include <memory>
+#include <cstdint>
 #include <new>
+#include <utility>
 
 namespace pelko {
 
-// Where large buffers (the payload's) come from. An allocation that cannot be had gives null, so
-// that the caller can fail with a text of its own instead of ending the process.
+// Bytes shared by counted references. The count lives in the same block as the bytes, so that
+// sharing them never needs memory of its own: a block that could be had is never lost for want
+// of a few bytes more.
+class SharedBytes {
+public:
+    // The head of a block; the bytes follow it. `release` frees the block when the last
+    // reference goes (with `size` and `context` as the allocator left them).
+    struct alignas(16) Block {
+        std::atomic<std::size_t> references{1};
+        void (*release)(Block*) = nullptr;
+        std::size_t size = 0;
+        void* context = nullptr;
+    };
+
+    SharedBytes() = default;
+    // Takes over the one reference of a block just made.
+    explicit SharedBytes(Block* block) : block_(block) {}
+    SharedBytes(const SharedBytes& other) : block_(other.block_) {
+        if (block_ != nullptr) block_->references.fetch_add(1, std::memory_order_relaxed);
+    }
+    SharedBytes(SharedBytes&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    SharedBytes& operator=(SharedBytes other) noexcept {
+        std::swap(block_, other.block_);
+        return *this;
+    }
+    ~SharedBytes() { reset(); }
+
+    void reset() {
+        Block* block = std::exchange(block_, nullptr);
+        if (block != nullptr && block->references.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            block->release(block);
+        }
+    }
+    std::byte* get() const {
+        return block_ == nullptr ? nullptr : reinterpret_cast<std::byte*>(block_ + 1);
+    }
+    explicit operator bool() const { return block_ != nullptr; }
+
+private:
+    Block* block_ = nullptr;
+};
+
+// A request for memory that could not be had: how many bytes were asked for.
+struct NoMemory {
+    std::uint64_t bytes = 0;
+};
+
+// Where the payload's memory comes from: its buffers, its entry list and the tables of its name
+// check. An allocation that cannot be had gives null, so that the caller can fail with a text
+// of its own instead of ending the process.
 class BufferAllocator {
 public:
-    // A buffer of `size` bytes (contents unset), or null when that much memory cannot be had.
-    virtual std::shared_ptr<std::byte[]> allocate(std::size_t size) = 0;
+    // A buffer of `size` bytes (contents unset, aligned for any type), or null when that much
+    // memory cannot be had.
+    virtual SharedBytes allocate(std::size_t size) = 0;
     virtual ~BufferAllocator() = default;
 };
 
-// Buffers from the heap.
+// Buffers from the heap, without ever ending the process for want of memory.
 class HeapAllocator final : public BufferAllocator {
 public:
-    std::shared_ptr<std::byte[]> allocate(std::size_t size) override {
-        std::byte* block = new (std::nothrow) std::byte[size];
-        if (block == nullptr) return nullptr;
-        return std::shared_ptr<std::byte[]>(block);
+    SharedBytes allocate(std::size_t size) override {
+        if (size > SIZE_MAX - sizeof(SharedBytes::Block)) return {};
+        void* memory = ::operator new(sizeof(SharedBytes::Block) + size, std::nothrow);
+        if (memory == nullptr) return {};
+        auto* block = new (memory) SharedBytes::Block;
+        block->release = [](SharedBytes::Block* done) {
+            done->~Block();
+            ::operator delete(done);
+        };
+        block->size = size;
+        return SharedBytes(block);
     }
 };
+
+// One heap allocator for the whole process, so that a list made with it may outlive its maker.
+BufferAllocator& heap_memory();
 
 }  // namespace pelko

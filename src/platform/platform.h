@@ -62,6 +62,11 @@ public:
     // Ends the process at once with the exit code, whatever another thread of the platform (the
     // preload of preload_shell_link) is doing.
     [[noreturn]] virtual void exit_process(std::uint32_t code) = 0;
+    // What ends the run when memory runs out where no caller can be told (an allocation of the
+    // program's own strings and lists, outside allocate()): `action`, run once with the memory
+    // the platform set aside for it, must end the process. Before it is set, or when memory runs
+    // out again while it runs, the process ends at once with exit code 1.
+    virtual void on_memory_exhausted(std::function<void()> action) = 0;
 
     // ---- clocks and sleep -------------------------------------------------------------------
 

@@ -9,6 +9,9 @@
 namespace pelko {
 
 inline constexpr std::string_view kMessageCaption = "Pelko Setup";
+// The failure of a run whose memory ran out outside the payload's own buffers and lists (which
+// say how much they asked for).
+inline constexpr std::string_view kMemoryExhaustedText = "not enough memory";
 // MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND
 inline constexpr std::uint32_t kMessageStyle = 0x00010040;
 

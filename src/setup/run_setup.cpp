@@ -19,6 +19,10 @@ namespace pelko {
 int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 1. Command line.
     const bool update_mode = is_update_mode(read_arguments(os));
+    // From here on, memory that runs out anywhere ends the run as a failure, with its line.
+    os.on_memory_exhausted([&os, update_mode] {
+        report_failure(os, SetupFailure{std::string(kMemoryExhaustedText)}, update_mode);
+    });
 
     // 2. Start line, before the single-instance test so that every start leaves it.
     write_log_line(os, format_text("setup v{}, update: {}", kProductVersion, update_mode));
@@ -35,7 +39,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
     // 5. Check, inflate and read the whole payload; nothing has changed yet.
-    StepResult<std::vector<PayloadEntry>> entries = unpack_embedded_payload(os, payload);
+    StepResult<EntryList> entries = unpack_embedded_payload(os, payload);
     if (!entries) report_failure(os, entries.error(), update_mode);
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the

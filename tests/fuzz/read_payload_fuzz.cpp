@@ -1,13 +1,17 @@
 // Fuzzes the container reader with arbitrary bytes: lengths that run past the end, invalid
-// UTF-8, and every name the Windows path rules make hostile.
+// UTF-8, every name the Windows path rules make hostile, and names that Windows mixes up.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <span>
+#include <string>
 #include <string_view>
 
+#include "payload/file_name_key.h"
 #include "payload/payload_name.h"
 #include "payload/read_payload.h"
+#include "payload/staging_path.h"
 
 namespace {
 
@@ -44,5 +48,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         p += 6 + n + d;
     }
     if (p != size) std::abort();
+    // ... and no two names are mixed up by Windows, checked the slow way: no staging file is a
+    // file or a directory of the payload, and no file is a directory of it.
+    std::set<std::u16string> files;
+    std::set<std::u16string> directories;
+    for (const pelko::PayloadEntry& entry : *read) {
+        const std::u16string key = pelko::file_name_key(entry.name());
+        files.insert(key);
+        for (std::size_t at = key.find(u'\\'); at != std::u16string::npos;
+             at = key.find(u'\\', at + 1)) {
+            directories.insert(key.substr(0, at));
+        }
+    }
+    for (const pelko::PayloadEntry& entry : *read) {
+        const pelko::StagingName staging = pelko::staging_name(entry.name());
+        const std::u16string staged =
+            pelko::file_name_key(std::string(staging.kept) + std::string(staging.added));
+        if (files.contains(staged) || directories.contains(staged)) std::abort();
+        if (directories.contains(pelko::file_name_key(entry.name()))) std::abort();
+    }
     return 0;
 }

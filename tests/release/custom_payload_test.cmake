@@ -5,7 +5,8 @@
 # uninstall entry and the shortcut, logs its success line and fails to start the guard; it is
 # built with another version (PELKO_VERSION), which its resources, its log and its uninstall
 # entry carry. A payload
-# of 3.5 GiB in a process that cannot have that much memory fails with a text, not an abort.
+# of 3.5 GiB, or of 30 million entries, in a process that cannot have that much memory fails with
+# a text, not an abort.
 # Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
 #         -DLAUNCHER=... -DRESOURCES_TEST=... -P custom_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
@@ -112,7 +113,27 @@ if(NOT code EQUAL 1 OR EXISTS ${WORK}/huge/Programs)
   message(FATAL_ERROR "the payload beyond the memory: exit code ${code}, or files were written")
 endif()
 
+# 30 million entries named "a" without data (210 MB inflated, stored in about 200 KB, in four
+# pieces): no buffer of the payload is large, but its entry list is, and it cannot be had.
+run("making a payload of 30 million entries" ${PYTHON} -c [[
+import sys, zlib
+deflate = zlib.compressobj(9, zlib.DEFLATED, -15)
+quarter = b"\x01\x00a\x00\x00\x00\x00" * 7500000
+stream = b"".join(deflate.compress(quarter) + deflate.flush(zlib.Z_FULL_FLUSH) for _ in range(3))
+open(sys.argv[1], "wb").write(stream + deflate.compress(quarter) + deflate.flush())
+]] ${WORK}/many.bin)
+run("configure many" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD=${WORK}/many.bin)
+run("build many" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
+run_installer(many prlimit --as=2500000000)
+string(REGEX REPLACE "(^|\n)[0-9]+ pid [0-9]+ " "\\1" messages "${log}")
+if(NOT code EQUAL 1 OR NOT messages MATCHES
+   "^setup v0.2.0, update: true\nfailed: not enough memory for the payload \\([0-9]+ bytes\\)\n$"
+   OR EXISTS ${WORK}/many/Programs)
+  message(FATAL_ERROR "the payload of many entries: exit code ${code}, the log\n${log}\nor files were written")
+endif()
+message(STATUS "30 million entries in 2.5 GB of address space: ${messages}")
+
 message(STATUS "payloads packed elsewhere: refused as the installer refuses them, embedded "
-               "unchecked when asked, an empty one builds and runs, and one beyond the memory "
-               "fails with its text")
+               "unchecked when asked, an empty one builds and runs, and ones beyond the memory "
+               "(one entry too large, or too many entries) fail with their texts")
 file(REMOVE_RECURSE ${WORK})

@@ -81,15 +81,22 @@ std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
     return std::nullopt;
 }
 
-std::shared_ptr<std::byte[]> FakePlatform::allocate(std::size_t size) {
-    if (memory_limit && *memory_in_use_ + size > *memory_limit) return nullptr;
+SharedBytes FakePlatform::allocate(std::size_t size) {
+    if (memory_limit && *memory_in_use_ + size > *memory_limit) return {};
+    if (largest_buffer && size > *largest_buffer) return {};
     *memory_in_use_ += size;
+    auto* block = new (new std::byte[sizeof(SharedBytes::Block) + size]) SharedBytes::Block;
+    block->size = size;
     // The count is shared with the buffer, which may outlive this platform.
-    return std::shared_ptr<std::byte[]>(new std::byte[size],
-                                        [in_use = memory_in_use_, size](std::byte* block) {
-                                            *in_use -= size;
-                                            delete[] block;
-                                        });
+    block->context = new std::shared_ptr<std::uint64_t>(memory_in_use_);
+    block->release = [](SharedBytes::Block* done) {
+        auto* in_use = static_cast<std::shared_ptr<std::uint64_t>*>(done->context);
+        **in_use -= done->size;
+        delete in_use;
+        done->~Block();
+        delete[] reinterpret_cast<std::byte*>(done);
+    };
+    return SharedBytes(block);
 }
 
 std::u16string FakePlatform::command_line() {
@@ -124,6 +131,16 @@ std::uint32_t FakePlatform::current_process_id() { return process_id; }
 void FakePlatform::exit_process(std::uint32_t code) {
     enter("exit_process", std::to_string(code));
     throw ProcessExit{code};
+}
+
+void FakePlatform::on_memory_exhausted(std::function<void()> action) {
+    memory_exhausted_ = std::move(action);
+}
+
+void FakePlatform::run_out_of_memory() {
+    if (memory_exhausted_) std::exchange(memory_exhausted_, nullptr)();
+    exit_process(1);
+    std::unreachable();
 }
 
 std::uint64_t FakePlatform::system_time() { return wall_clock; }

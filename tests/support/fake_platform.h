@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -80,6 +81,8 @@ public:
     // Memory: allocate() gives null when the buffers it has handed out and that are still alive
     // would come to more than this many bytes.
     std::optional<std::uint64_t> memory_limit;
+    // ... and null for any one buffer of more than this many bytes.
+    std::optional<std::uint64_t> largest_buffer;
 
     // Return an error code to make an operation fail: (operation name, path or argument).
     std::function<std::optional<std::uint32_t>(std::string_view, const std::string&)> fail_with;
@@ -97,17 +100,21 @@ public:
     std::size_t open_file_count() const { return open_files_.size(); }
     // Bytes of the buffers allocate() has handed out that are still alive.
     std::uint64_t memory_in_use() const { return *memory_in_use_; }
+    // As when an allocation of the program's own fails: runs the action of on_memory_exhausted
+    // (which ends the run), or ends the process with 1 when none is set.
+    [[noreturn]] void run_out_of_memory();
     // The messages of the setup log under a LOCALAPPDATA folder, without time and process id.
     std::vector<std::string> log_messages(const OsString& local_app_data) const;
 
     // ---- Platform
-    std::shared_ptr<std::byte[]> allocate(std::size_t size) override;
+    SharedBytes allocate(std::size_t size) override;
     std::u16string command_line() override;
     OsString module_file_name() override;
     std::optional<OsString> environment_variable(std::string_view name) override;
     OsResult<void> create_named_mutex(std::string_view name) override;
     std::uint32_t current_process_id() override;
     [[noreturn]] void exit_process(std::uint32_t code) override;
+    void on_memory_exhausted(std::function<void()> action) override;
 
     std::uint64_t system_time() override;
     MonotonicTime monotonic_time() override;
@@ -159,6 +166,7 @@ protected:
     std::uintptr_t next_handle_ = 100;
     // Bytes of the buffers allocate() has handed out that are still alive.
     std::shared_ptr<std::uint64_t> memory_in_use_ = std::make_shared<std::uint64_t>(0);
+    std::function<void()> memory_exhausted_;
 };
 
 }  // namespace pelko::testing

@@ -45,7 +45,7 @@ std::vector<PayloadEntry> read_entries(const std::vector<std::byte>& container);
 
 // A reading of a payload as text, so that two readings compare at a glance: "error: {text}", or
 // "|name=size:sum" per entry (the sum of the bytes, each step times 31).
-std::string outcome(const StepResult<std::vector<PayloadEntry>>& read);
+std::string outcome(const StepResult<EntryList>& read);
 
 inline std::string as_string(const std::vector<std::byte>& bytes) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());

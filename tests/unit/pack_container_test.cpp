@@ -115,8 +115,7 @@ TEST_F(Files, PartsMadeAtOnceGiveTheStreamOfOnePassWithItsIndex) {
                               second, true));
     EXPECT_EQ(by_two.stored_size, two.size());
     EXPECT_EQ(by_two.crc32, payload_crc32(two));
-    HeapAllocator heap;
-    const auto entries = unpack_payload(two, heap);
+    const auto entries = unpack_payload(two, heap_memory());
     ASSERT_TRUE(entries);
     ASSERT_EQ(entries->size(), 3u);
     EXPECT_EQ((*entries)[1].name(), "lib/core.dll");

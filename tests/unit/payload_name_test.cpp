@@ -42,6 +42,23 @@ TEST(PayloadName, NamesThatOnlyLookLikeDevicesPass) {
     }
 }
 
+// A component in the form of a short name could be the alias Windows made for another file's
+// long name (NTFS "A~1.NEW" and Wine "A~~~~YNS.NEW" for "a.newer"): so could the staging file's.
+TEST(PayloadName, ShortNameFormsWithATildeAreRefused) {
+    for (const char* name : {"A~1.NEW", "a~1.new", "PROGRA~1/pelko.exe", "A~~~~YNS.dll",
+                             "sub/ABCDEF~9", "a~1 .txt.", "\xc3\xa9~1.txt", "a~b.config"}) {
+        EXPECT_FALSE(is_acceptable_payload_name(name)) << name;
+        const auto read = read_payload(ContainerBuilder{}.entry(name, "x").bytes);
+        ASSERT_FALSE(read.has_value()) << name;
+        EXPECT_EQ(read.error().text, std::string("bad name ") + name);
+    }
+    // A '~' that ends the base, or a name too long for that form, is no such alias.
+    for (const char* name : {"notes~.txt", "backup~", "file.txt~", "long~name.txt", "a~1.b.c.d",
+                             "~", "sub~/readme~.md"}) {
+        EXPECT_TRUE(is_acceptable_payload_name(name)) << name;
+    }
+}
+
 TEST(PayloadName, AnyColonIsRefused) {
     // "a.txt:x" would write the stream x of the file a.txt; "a:b" is drive-relative.
     for (const char* name : {"ab:c", "notes.txt:hidden", "a.txt::$DATA", "dir/f:s", "x:", "a/b:"}) {

@@ -91,9 +91,10 @@ TEST(ReadPayload, NameTable) {
     }
 }
 
-// A name whose staging file would be a file of the payload itself: that file would be emptied
-// and carried off by the move, the run reporting success.
-TEST(ReadPayload, StagingFilesThatAreFilesOfThePayloadAreRefused) {
+// Names that Windows mixes up: a staging file that is a file of the payload (emptied and carried
+// off by the move, the run reporting success), or a directory of it, or a file that is another
+// entry's directory (every run failing half-way).
+TEST(ReadPayload, NamesThatWindowsMixesUpAreRefused) {
     const auto outcome_of = [](std::initializer_list<std::string_view> names) {
         ContainerBuilder container;
         for (const std::string_view name : names) container.entry(name, "data");
@@ -108,17 +109,26 @@ TEST(ReadPayload, StagingFilesThatAreFilesOfThePayloadAreRefused) {
     EXPECT_EQ(outcome_of({"COPYING", "copying.new. "}), "bad name COPYING");
     EXPECT_EQ(outcome_of({"Lib/X.dll", "lib//x.NEW."}), "bad name Lib/X.dll");
     EXPECT_EQ(outcome_of({"\xc3\x84/x.dll", "\xc3\xa4/x.new."}), "bad name \xc3\x84/x.dll");
-    // Staging paths shared, a directory named like a staging file, and names given twice pass.
-    EXPECT_EQ(outcome_of({"pelko.exe", "pelko.dll", "pelko.exe"}),
-              "ok|pelko.exe|pelko.dll|pelko.exe");
-    EXPECT_EQ(outcome_of({"x.new/readme.txt", "x.dll"}), "ok|x.new/readme.txt|x.dll");
+    // Letters whose full uppercase is two letters are one name to Windows (U+1F88 and U+1F80).
+    EXPECT_EQ(outcome_of({"\u1F88.new.", "\u1F80.dll"}), "bad name \u1F80.dll");
+    // A directory of the payload as a staging file, or as a file, in either order.
+    EXPECT_EQ(outcome_of({"x.new/readme.txt", "x.dll"}), "bad name x.dll");
+    EXPECT_EQ(outcome_of({"x.dll", "X.NEW./readme.txt"}), "bad name x.dll");
+    EXPECT_EQ(outcome_of({"a", "a/b"}), "bad name a");
+    EXPECT_EQ(outcome_of({"A\\b\\c", "pelko.exe", "a/B."}), "bad name a/B.");
+    // Staging paths shared, a directory shared or named like a staging file of no entry, and
+    // names given twice pass.
+    EXPECT_EQ(outcome_of({"pelko.exe", "pelko.dll", "pelko.exe", "PELKO.EXE"}),
+              "ok|pelko.exe|pelko.dll|pelko.exe|PELKO.EXE");
+    EXPECT_EQ(outcome_of({"x.new/readme.txt", "x.new/a", "X.NEW/b", "ab", "a.b/c"}),
+              "ok|x.new/readme.txt|x.new/a|X.NEW/b|ab|a.b/c");
     EXPECT_EQ(outcome_of({"a.newer", "b.new.txt"}), "ok|a.newer|b.new.txt");
     // The structure is read first: a later fault is the one reported.
     EXPECT_EQ(outcome(ContainerBuilder{}.entry("a.new", "").raw("\x01")), "payload cut short");
 }
 
 TEST(ReadPayload, EntriesOwnTheirBytesAfterTheContainerIsGone) {
-    std::vector<PayloadEntry> entries;
+    EntryList entries(heap_memory());
     {
         auto container = ContainerBuilder{}.entry("pelko.exe", "MZ\x90").entry("empty", "")
                              .entry("sub/readme.txt", std::string(1000, 'r')).bytes;

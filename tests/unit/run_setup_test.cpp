@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "fake_platform.h"
 #include "payload_builder.h"
 
@@ -96,6 +98,57 @@ TEST_F(RunSetup, MemoryThatRunsOutForThePayloadEndsTheRunBeforeAnyChange) {
     EXPECT_TRUE(os.started.empty());  // no copy was asked to quit
     EXPECT_FALSE(os.directories.contains(
         FakePlatform::normalize(OsString::from_utf8(std::string(kLocal) + "\\Programs"))));
+}
+
+// The entry list of many entries, and the name check's tables of long names, come from the
+// same memory as the files' buffers: running out of it is the same failure.
+TEST_F(RunSetup, MemoryThatRunsOutForTheEntryListOrTheNameCheckIsThePayloadsFailure) {
+    testing::ContainerBuilder many;
+    for (int i = 0; i < 100'000; ++i) many.entry("a", "");
+    testing::ContainerBuilder long_names;
+    for (const char c : {'a', 'b', 'c'}) long_names.entry(std::string(60'000, c), "");
+    const std::regex failure(R"(failed: not enough memory for the payload \(\d+ bytes\))");
+    for (const auto& [container, limit] : {std::pair{&many, 5'000'000}, {&long_names, 200'000}}) {
+        FakePlatform fresh;
+        fresh.add_directory(kLocal);
+        fresh.set_env("LOCALAPPDATA", kLocal);
+        fresh.raw_command_line = u"setup.exe --update";
+        fresh.processes = {{7, "pelko.exe", "\"C:\\Apps\\pelko.exe\""}};
+        fresh.memory_limit = limit;
+        const auto stored = testing::raw_deflate(container->bytes);
+        EXPECT_EQ(testing::run_setup_to_exit(fresh, {stored}), 1);
+        const auto messages = log_messages(fresh);
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_TRUE(std::regex_match(messages[1], failure)) << messages[1];
+        EXPECT_TRUE(fresh.boxes.empty());
+        EXPECT_TRUE(fresh.started.empty());  // no copy was asked to quit
+    }
+}
+
+// Memory that runs out in the program's own strings and lists, in any step, still ends the run
+// as a failure with its line, and a box outside update mode.
+TEST_F(RunSetup, MemoryThatRunsOutAnywhereElseEndsTheRunWithItsLine) {
+    for (const bool update : {false, true}) {
+        FakePlatform fresh;
+        fresh.add_directory(kLocal);
+        fresh.set_env("LOCALAPPDATA", kLocal);
+        fresh.raw_command_line = update ? u"setup.exe --update" : u"setup.exe";
+        fresh.fail_with = [&](std::string_view op,
+                              const std::string&) -> std::optional<std::uint32_t> {
+            if (op == "create_for_writing") fresh.run_out_of_memory();
+            return std::nullopt;
+        };
+        const auto stored = testing::raw_deflate(
+            testing::ContainerBuilder{}.entry("pelko.exe", "a").entry("pelko-guard.exe", "g").bytes);
+        EXPECT_EQ(testing::run_setup_to_exit(fresh, {stored}), 1);
+        EXPECT_EQ(log_messages(fresh).back(), "failed: not enough memory");
+        if (update) {
+            EXPECT_TRUE(fresh.boxes.empty());
+        } else {
+            ASSERT_EQ(fresh.boxes.size(), 1u);
+            EXPECT_EQ(fresh.boxes[0].text, "Pelko was not installed.\n\nnot enough memory");
+        }
+    }
 }
 
 TEST_F(RunSetup, CopyThatNeverQuitsEndsTheRunAfterTwentySecondsWithTheModesText) {

@@ -88,12 +88,12 @@ TEST(UnpackInPieces, WithoutMemoryForTheWholeContainerEachEntryGetsItsOwn) {
     const StreamIndex index = *find_stream_index(stored, 4);
     // Enough for every entry on its own, not for the container in one buffer.
     FakePlatform os;
-    os.memory_limit = container.size() - 1;
+    os.largest_buffer = container.size() - 1;
     EXPECT_EQ(outcome(unpack_payload_in_pieces(stored, index, os)),
               outcome(unpack_payload(stored, heap)));
     EXPECT_TRUE(os.calls_of("run_concurrently").empty());
     // Not enough for the largest entry either (150,002 bytes): the run's memory failure.
-    os.memory_limit = 150'001;
+    os.largest_buffer = 150'001;
     EXPECT_EQ(outcome(unpack_payload_in_pieces(stored, index, os)),
               "error: not enough memory for the payload (150002 bytes)");
 }

@@ -24,7 +24,7 @@ std::string two_step(std::span<const std::byte> stored) {
     return outcome(read_payload(*container));
 }
 
-bool same_bytes(const std::vector<PayloadEntry>& a, const std::vector<PayloadEntry>& b) {
+bool same_bytes(std::span<const PayloadEntry> a, std::span<const PayloadEntry> b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i].name() != b[i].name() || !std::ranges::equal(a[i].data(), b[i].data())) {

@@ -101,10 +101,11 @@ struct Outcome {
     std::string last_log_message;
 };
 
-// One run of the whole sequence on a payload whose entries are "before.txt" and `name`.
-Outcome run_in_process(const std::wstring& local, const std::string& name) {
-    const std::vector<std::byte> stream = testing::raw_deflate(
-        testing::ContainerBuilder().entry("before.txt", "first").entry(name, "hostile").bytes);
+// One run of the whole sequence on a payload of these entries, each holding its own name.
+Outcome run_in_process(const std::wstring& local, const std::vector<std::string>& names) {
+    testing::ContainerBuilder container;
+    for (const std::string& name : names) container.entry(name, name);
+    const std::vector<std::byte> stream = testing::raw_deflate(container.bytes);
     const test::EnvironmentOverride local_app_data(L"LOCALAPPDATA", local.c_str());
     const test::EnvironmentOverride app_data(L"APPDATA", nullptr);
     FileStepsOnly os;
@@ -179,7 +180,7 @@ TEST_F(Fixture, EveryHostileNameIsRefusedOrInstalledInside) {
         const std::wstring install_dir = local + L"\\Programs\\Pelko";
         const Snapshot before = snapshot(kScratch);
 
-        const Outcome outcome = run_in_process(local, c.name);
+        const Outcome outcome = run_in_process(local, {"before.txt", c.name});
 
         const Snapshot after = snapshot(kScratch);
         // The install directory and the Programs folder above it, the setup log and its folders.
@@ -196,11 +197,11 @@ TEST_F(Fixture, EveryHostileNameIsRefusedOrInstalledInside) {
             EXPECT_EQ(outcome.last_log_message, "failed: bad name " + c.name) << shown(c.name);
             EXPECT_FALSE(test::file_exists(install_dir)) << shown(c.name) << ": wrote files";
         } else if (outcome.exit_code == 0) {
-            EXPECT_EQ(test::read_file(install_dir + L"\\before.txt"), "first");
+            EXPECT_EQ(test::read_file(install_dir + L"\\before.txt"), "before.txt");
             // The hostile entry's bytes are in some file of the install directory.
             bool found = false;
             for (const auto& [path, info] : snapshot(install_dir)) {
-                if (test::read_file(path) == "hostile") found = true;
+                if (test::read_file(path) == c.name) found = true;
             }
             EXPECT_TRUE(found) << shown(c.name);
         } else {
@@ -224,6 +225,39 @@ TEST_F(Fixture, EveryHostileNameIsRefusedOrInstalledInside) {
               << std::chrono::duration_cast<std::chrono::milliseconds>(
                      std::chrono::steady_clock::now() - began).count()
               << " ms; drive C: holds " << drive_after.size() << " entries\n";
+}
+
+// Names that Windows takes for one another's files or directories: refused before anything is
+// written. The alias of a long name is the one Wine made for a real file.
+TEST_F(Fixture, NamesThatWindowsMixesUpAreRefusedBeforeAnythingIsWritten) {
+    const std::wstring aliased = kScratch + L"\\alias";
+    test::create_directories(aliased);
+    ASSERT_TRUE(test::write_file(aliased + L"\\a.newer", "x"));
+    wchar_t short_path[MAX_PATH];
+    ASSERT_NE(GetShortPathNameW((aliased + L"\\a.newer").c_str(), short_path, MAX_PATH), 0u);
+    const std::string alias = test::narrow(std::filesystem::path(short_path).stem().wstring());
+    ASSERT_NE(alias.find('~'), std::string::npos) << alias;  // A~~~~YNS under Wine
+    struct Mixed {
+        std::vector<std::string> names;
+        std::string refused;
+    };
+    const Mixed payloads[] = {
+        {{"a.newer", alias + ".dll"}, alias + ".dll"},  // staged as a.newer's alias
+        {{"a.newer", "A~1.dll"}, "A~1.dll"},            // staged as its alias on NTFS
+        {{"\u1F88.new.", "\u1F80.dll"}, "\u1F80.dll"},     // one name to Windows
+        {{"x.new/readme.txt", "x.dll"}, "x.dll"},       // staged as a directory of the payload
+        {{"x.dll", "x.new/readme.txt"}, "x.dll"},
+        {{"a", "a/b"}, "a"},                            // a file that is a directory of another
+    };
+    int index = 0;
+    for (const Mixed& mixed : payloads) {
+        const std::wstring local = kScratch + L"\\mixed" + std::to_wstring(index++) + L"\\Local";
+        test::create_directories(local);
+        const Outcome outcome = run_in_process(local, mixed.names);
+        EXPECT_EQ(outcome.exit_code, 1) << mixed.refused;
+        EXPECT_EQ(outcome.last_log_message, "failed: bad name " + mixed.refused);
+        EXPECT_FALSE(test::file_exists(local + L"\\Programs")) << mixed.refused << ": wrote files";
+    }
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ const Files& new_version() {
 std::vector<PayloadEntry> entries_of(const Files& files) {
     std::vector<PayloadEntry> entries;
     for (const auto& [name, data] : files) {
-        std::shared_ptr<std::byte[]> storage(new std::byte[data.size() + 1]);
+        SharedBytes storage = heap_memory().allocate(data.size() + 1);
         std::memcpy(storage.get(), data.data(), data.size());
         entries.emplace_back(name, std::move(storage), 0, data.size());
     }

@@ -6,21 +6,42 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 namespace pelko::packer {
-std::expected<ContainerLayout, std::string> ContainerLayout::of(
+namespace {
+
+// Why the source cannot be packed, or nothing.
+std::optional<std::string> source_problem(const std::filesystem::path& source,
+                                          std::uint64_t& size) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(source, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return "no such file";
+    if (ec) return "cannot read: " + ec.message();
+    if (status.type() == std::filesystem::file_type::directory) {
+        return std::string("a directory, not a file");
+    }
+    if (status.type() != std::filesystem::file_type::regular) {
+        return std::string("not a regular file");
+    }
+    size = std::filesystem::file_size(source, ec);
+    if (ec) return "cannot read: " + ec.message();
+    if (size > 0xFFFFFFFFull) return "file over 4 GiB (" + std::to_string(size) + " bytes)";
+    if (const auto opened = open_for_reading(source); !opened) return opened.error();
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::expected<ContainerLayout, std::vector<ManifestProblem>> ContainerLayout::of(
     const std::vector<ManifestLine>& lines) {
     ContainerLayout layout;
+    std::vector<ManifestProblem> problems;
     for (const ManifestLine& line : lines) {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(line.source, ec)) {
-            return std::unexpected(path_text(line.source) + ": no such file");
-        }
-        const std::uint64_t size = std::filesystem::file_size(line.source, ec);
-        if (ec) return std::unexpected(path_text(line.source) + ": cannot read: " + ec.message());
-        if (size > 0xFFFFFFFFull) {
-            return std::unexpected(path_text(line.source) + ": file over 4 GiB (" +
-                                   std::to_string(size) + " bytes)");
+        std::uint64_t size = 0;
+        if (const auto problem = source_problem(line.source, size)) {
+            problems.push_back({line.line, path_text(line.source) + ": " + *problem});
+            continue;
         }
         Entry entry;
         entry.start = layout.size_;
@@ -32,6 +53,7 @@ std::expected<ContainerLayout, std::string> ContainerLayout::of(
         layout.size_ = entry.end();
         layout.entries_.push_back(std::move(entry));
     }
+    if (!problems.empty()) return std::unexpected(std::move(problems));
     return layout;
 }
 

@@ -17,9 +17,11 @@ namespace pelko::packer {
 // demand, so that packing never holds more of the files than it compresses at once.
 class ContainerLayout {
 public:
-    // The layout of the files in manifest order; the reason when a source is missing, is no
-    // regular file, or has 4 GiB or more.
-    static std::expected<ContainerLayout, std::string> of(const std::vector<ManifestLine>& lines);
+    // The layout of the files in manifest order, each source opened once to be sure it can be
+    // read; a problem for each line whose source is missing, a directory or no regular file,
+    // cannot be opened, or has 4 GiB or more.
+    static std::expected<ContainerLayout, std::vector<ManifestProblem>> of(
+        const std::vector<ManifestLine>& lines);
 
     std::uint64_t size() const { return size_; }
     std::size_t entry_count() const { return entries_.size(); }

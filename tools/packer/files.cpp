@@ -1,5 +1,9 @@
 #include "files.h"
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 
 #ifdef _WIN32
@@ -8,11 +12,80 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace pelko::packer {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The temporary files of the OutputFiles alive, for a stop by a signal to remove. The slots are
+// atomic so that the handler, which may run at any moment (on Windows on a thread of its own),
+// sees each path whole or not at all.
+using PathChar = fs::path::value_type;
+std::atomic<const PathChar*> live_temporaries[4];
+
+void remove_live_temporaries() {
+    for (auto& slot : live_temporaries) {
+        if (const PathChar* path = slot.exchange(nullptr)) {
+#ifdef _WIN32
+            DeleteFileW(path);
+#else
+            unlink(path);
+#endif
+        }
+    }
+}
+
+#ifdef _WIN32
+BOOL WINAPI on_console_stop(DWORD) {
+    remove_live_temporaries();
+    return FALSE;  // the next handler, the system's, ends the process
+}
+#else
+void on_stop_signal(int signal) {
+    remove_live_temporaries();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);  // ends as the signal would have ended it
+}
+#endif
+
+void watch_stop_signals() {
+    static const bool watching = [] {
+#ifdef _WIN32
+        SetConsoleCtrlHandler(on_console_stop, TRUE);
+#else
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction action {};
+            action.sa_handler = on_stop_signal;
+            sigemptyset(&action.sa_mask);
+            sigaction(signal, &action, nullptr);
+        }
+#endif
+        return true;
+    }();
+    (void)watching;
+}
+
+void track(const PathChar* path) {
+    watch_stop_signals();
+    for (auto& slot : live_temporaries) {
+        const PathChar* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, path)) return;
+    }
+}
+
+void untrack(const PathChar* path) {
+    for (auto& slot : live_temporaries) {
+        const PathChar* expected = path;
+        if (slot.compare_exchange_strong(expected, nullptr)) return;
+    }
+}
+
+}  // namespace
 
 fs::path utf8_path(std::string_view text) {
     return fs::path(std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
@@ -63,19 +136,37 @@ std::vector<std::byte> read_whole(const fs::path& path, std::uint64_t limit) {
     return bytes;
 }
 
+std::expected<void, std::string> open_for_reading(const fs::path& path) {
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), L"rb");
+#else
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
+    if (file == nullptr) {
+        return std::unexpected("cannot open: " + std::string(std::strerror(errno)));
+    }
+    std::fclose(file);
+    return {};
+}
+
 OutputFile::OutputFile(fs::path path)
-    : path_(std::move(path)), temporary_(fs::path(path_).concat(".tmp")) {
+    : path_(std::move(path)), temporary_(fs::path(path_).concat("..partial")) {
+    track(temporary_.c_str());
 #ifdef _WIN32
     file_ = _wfopen(temporary_.c_str(), L"wb");
 #else
     file_ = std::fopen(temporary_.c_str(), "wb");
 #endif
-    if (file_ == nullptr) throw Failure{path_text(path_) + ": cannot write"};
+    if (file_ == nullptr) {
+        untrack(temporary_.c_str());
+        throw Failure{path_text(path_) + ": cannot write"};
+    }
 }
 
 OutputFile::~OutputFile() {
     if (file_ == nullptr) return;
     std::fclose(file_);
+    untrack(temporary_.c_str());
     std::error_code ignored;
     fs::remove(temporary_, ignored);
 }
@@ -91,17 +182,21 @@ void OutputFile::commit() {
     const bool written = std::fflush(file_) == 0 && std::ferror(file_) == 0;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
+    // The temporary stays watched until it is gone under its own name (a stop meanwhile finds
+    // nothing to remove, never the finished file).
     std::error_code ec;
     if (!written || !closed) {
         fs::remove(temporary_, ec);
+        untrack(temporary_.c_str());
         throw Failure{path_text(path_) + ": cannot write"};
     }
     fs::rename(temporary_, path_, ec);
     if (ec) {
         std::error_code ignored;
         fs::remove(temporary_, ignored);
-        throw Failure{path_text(path_) + ": cannot write: " + ec.message()};
     }
+    untrack(temporary_.c_str());
+    if (ec) throw Failure{path_text(path_) + ": cannot write: " + ec.message()};
 }
 
 void write_whole(const fs::path& path, std::span<const std::byte> bytes) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <expected>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -32,8 +33,15 @@ struct Failure {
 // The whole file; throws Failure when it is missing or longer than `limit` bytes.
 std::vector<std::byte> read_whole(const std::filesystem::path& path, std::uint64_t limit);
 
-// A file written beside its target and moved over it only when complete, so that a failed
-// command leaves no partial output. Throws Failure when it cannot be made or written.
+// Opens the file for reading and closes it again: the system's reason when it cannot be read
+// ("Permission denied"), or nothing.
+std::expected<void, std::string> open_for_reading(const std::filesystem::path& path);
+
+// A file written beside its target, under a name that holds "..", so that it is never a file
+// of a payload (whose names cannot hold it), and moved over the target only when complete, so
+// that a failed command leaves no partial output; a command stopped by Ctrl-C or a signal
+// (SIGINT, SIGTERM, SIGHUP) removes it as it ends. Throws Failure when it cannot be made or
+// written.
 class OutputFile {
 public:
     explicit OutputFile(std::filesystem::path path);

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "payload/file_name_key.h"
 #include "sha256.h"
 
 namespace pelko::packer {
@@ -21,10 +22,10 @@ std::string crc_text(std::uint32_t crc) {
     return text;
 }
 
-// The last entry of each name.
-std::map<std::string, const PayloadEntry*> by_name(const OpenedPayload& payload) {
-    std::map<std::string, const PayloadEntry*> entries;
-    for (const PayloadEntry& entry : payload.entries) entries[entry.name()] = &entry;
+// The last entry of each file, by the name under which Windows finds it.
+std::map<std::u16string, const PayloadEntry*> by_file(const OpenedPayload& payload) {
+    std::map<std::u16string, const PayloadEntry*> entries;
+    for (const PayloadEntry& entry : payload.entries) entries[file_name_key(entry.name())] = &entry;
     return entries;
 }
 
@@ -74,14 +75,21 @@ std::string listing_json(const OpenedPayload& payload) {
 }
 
 bool print_difference(const OpenedPayload& before, const OpenedPayload& after, std::FILE* out) {
-    const auto old_entries = by_name(before);
-    const auto new_entries = by_name(after);
+    const auto old_entries = by_file(before);
+    const auto new_entries = by_file(after);
     bool differ = false;
     for (const PayloadEntry& entry : after.entries) {
-        if (new_entries.at(entry.name()) != &entry) continue;  // a later one of that name counts
-        const auto old = old_entries.find(entry.name());
+        const std::u16string file = file_name_key(entry.name());
+        if (new_entries.at(file) != &entry) continue;  // a later one of that file counts
+        const auto old = old_entries.find(file);
         if (old == old_entries.end()) {
             std::fprintf(out, "added    %s (%llu bytes)\n", entry.name().c_str(),
+                         static_cast<unsigned long long>(entry.size()));
+            differ = true;
+        } else if (old->second->name() != entry.name()) {
+            std::fprintf(out, "changed  %s (named %s before; %llu -> %llu bytes)\n",
+                         entry.name().c_str(), old->second->name().c_str(),
+                         static_cast<unsigned long long>(old->second->size()),
                          static_cast<unsigned long long>(entry.size()));
             differ = true;
         } else if (!same_data(*old->second, entry)) {
@@ -92,7 +100,8 @@ bool print_difference(const OpenedPayload& before, const OpenedPayload& after, s
         }
     }
     for (const PayloadEntry& entry : before.entries) {
-        if (old_entries.at(entry.name()) != &entry || new_entries.contains(entry.name())) continue;
+        const std::u16string file = file_name_key(entry.name());
+        if (old_entries.at(file) != &entry || new_entries.contains(file)) continue;
         std::fprintf(out, "removed  %s (%llu bytes)\n", entry.name().c_str(),
                      static_cast<unsigned long long>(entry.size()));
         differ = true;

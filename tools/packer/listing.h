@@ -16,8 +16,10 @@ void print_listing(const OpenedPayload& payload, std::FILE* out);
 std::string listing_json(const OpenedPayload& payload);
 
 // The files added, removed and changed from `before` to `after`, one line each: the changed and
-// added ones in the install order of `after`, then the removed ones in that of `before`. A name
-// given twice counts as its last entry, the file a run leaves. True when there is any.
+// added ones in the install order of `after`, then the removed ones in that of `before`. Names
+// are paired as Windows finds the files (file_name_key: a file whose name changed only in letter
+// case is changed, not removed and added); a file given twice counts as its last entry, the
+// file a run leaves. True when there is any.
 bool print_difference(const OpenedPayload& before, const OpenedPayload& after, std::FILE* out);
 
 }  // namespace pelko::packer

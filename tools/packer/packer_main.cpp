@@ -15,6 +15,7 @@
 #include "manifest.h"
 #include "pack.h"
 #include "payload/decompress_error.h"
+#include "payload/inflate_payload.h"
 #include "payload/little_endian.h"
 #include "payload/payload_checksum.h"
 #include "payload/unpack_payload.h"
@@ -40,6 +41,31 @@ constexpr const char* kUsage =
 
 struct Usage {};
 
+// Each line of the failure's text, after the program's name.
+void print_failure(const Failure& failure) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = failure.text.find('\n', start);
+        const std::size_t count = end == std::string::npos ? end : end - start;
+        std::fprintf(stderr, "pelko-pack: %s\n", failure.text.substr(start, count).c_str());
+        if (end == std::string::npos) return;
+        start = end + 1;
+    }
+}
+
+// The installer's refusal of a sound stream, with the two files named when it is a clash of
+// names (the installer's own text names only the first).
+std::string explain_refusal(std::span<const std::byte> stored, const std::string& text) {
+    const auto container = inflate_payload(stored);
+    if (!text.starts_with("bad name ") || !container) return text;
+    const std::vector<std::string> names = container_names(*container);
+    const std::vector<std::string_view> views(names.begin(), names.end());
+    for (const NameProblem& problem : clash_problems(views, [](std::size_t) { return ""; })) {
+        if (text == "bad name " + names[problem.entry]) return problem.text;
+    }
+    return text;
+}
+
 // The CRC-32 as the build records it: 4 bytes, little-endian.
 std::vector<std::byte> crc32_record(std::uint32_t crc) {
     std::vector<std::byte> bytes;
@@ -60,21 +86,42 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
                                                                   : manifest.parent_path());
     // The manifest's own folder is tried last unless --from folders are given.
     std::rotate(search.begin(), search.begin() + 1, search.end());
-    const auto lines = read_manifest(manifest, search);
-    if (!lines) throw Failure{lines.error()};
+    auto read = read_manifest(manifest, search);
+    if (!read) throw Failure{read.error()};
+    const std::vector<ManifestLine>& lines = read->lines;
 
-    std::vector<std::string_view> names;
-    for (const ManifestLine& line : *lines) {
-        if (auto name = check_name(line.name); !name) {
-            throw Failure{path_text(manifest) + ": " + name.error()};
+    // Every line is checked, and every problem reported, before anything is compressed.
+    std::vector<ManifestProblem> problems = std::move(read->problems);
+    std::vector<std::string_view> names;  // those that pass on their own, with their lines
+    std::vector<int> name_lines;
+    for (const ManifestLine& line : lines) {
+        if (auto name = check_manifest_name(line.name); !name) {
+            problems.push_back({line.line, name.error()});
+        } else {
+            names.push_back(line.name);
+            name_lines.push_back(line.line);
         }
-        names.push_back(line.name);
     }
-    if (const auto collisions = staging_collision_text(names)) {
-        throw Failure{path_text(manifest) + ": " + *collisions};
+    const auto line_of = [&](std::size_t i) {
+        return " (line " + std::to_string(name_lines[i]) + ")";
+    };
+    for (const NameProblem& problem : same_file_problems(names, line_of)) {
+        problems.push_back({name_lines[problem.entry], problem.text});
     }
-    const auto layout = ContainerLayout::of(*lines);
-    if (!layout) throw Failure{layout.error()};
+    for (const NameProblem& problem : clash_problems(names, line_of)) {
+        problems.push_back({name_lines[problem.entry], problem.text});
+    }
+    auto layout = ContainerLayout::of(lines);
+    if (!layout) problems.insert(problems.end(), layout.error().begin(), layout.error().end());
+    if (!problems.empty()) {
+        std::ranges::stable_sort(problems, {}, &ManifestProblem::line);
+        std::string text;
+        for (const ManifestProblem& problem : problems) {
+            if (!text.empty()) text += '\n';
+            text += path_text(manifest) + ":" + std::to_string(problem.line) + ": " + problem.text;
+        }
+        throw Failure{text};
+    }
 
     OutputFile out(output);
     Progress progress(stderr, layout->size(), layout->entry_count());
@@ -87,7 +134,7 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
 
     std::printf("%s: %zu entries, container %llu bytes, stored %llu bytes (%s, %zu part(s) on %u "
                 "thread(s))\n",
-                path_text(output).c_str(), lines->size(),
+                path_text(output).c_str(), lines.size(),
                 static_cast<unsigned long long>(layout->size()),
                 static_cast<unsigned long long>(packed->stored_size), best_encoder_name().c_str(),
                 packed->index.pieces.size(), packed->threads);
@@ -102,15 +149,24 @@ int prepare(const fs::path& input, const fs::path& crc_output, const fs::path& i
             bool check) {
     const std::vector<std::byte> stored = read_whole(input, UINT64_MAX);
     if (check) {
-        HeapAllocator heap;
-        if (const auto read = unpack_payload(stored, heap); !read) {
+        const auto read = unpack_payload(stored, heap_memory());
+        if (!read) {
             const std::string& text = read.error().text;
             if (text.starts_with(kDecompressErrorStart)) {
                 throw Failure{path_text(input) + ": not a raw DEFLATE stream that inflates (" +
                               text + ")"};
             }
-            throw Failure{path_text(input) + ": " + text};
+            throw Failure{path_text(input) + ": " + explain_refusal(stored, text)};
         }
+        // What the installer reads but Windows cannot create.
+        std::string text;
+        for (const PayloadEntry& entry : *read) {
+            if (auto name = check_windows_characters(entry.name()); !name) {
+                if (!text.empty()) text += '\n';
+                text += path_text(input) + ": " + name.error();
+            }
+        }
+        if (!text.empty()) throw Failure{text};
     }
     write_whole(crc_output, crc32_record(payload_crc32(stored)));
     const std::optional<StreamIndex> found = find_stream_index(stored);
@@ -140,8 +196,10 @@ int index(const fs::path& input, const fs::path& output) {
 int extract(const fs::path& input, const fs::path& folder) {
     const OpenedPayload opened = open_payload(input);
     for (const PayloadEntry& entry : opened.entries) {
-        // The same rules as the installer: no "..", nothing absolute, plain file paths only.
+        // The installer's rules, and what Windows can create: plain relative file paths only.
         if (auto name = check_name(entry.name()); !name) throw Failure{name.error()};
+    }
+    for (const PayloadEntry& entry : opened.entries) {
         std::string relative = entry.name();
         std::ranges::replace(relative, '\\', '/');
         const fs::path target = folder / utf8_path(relative);
@@ -168,7 +226,7 @@ int diff(const fs::path& before, const fs::path& after) {
     try {
         return print_difference(open_payload(before), open_payload(after), stdout) ? 1 : 0;
     } catch (const Failure& failure) {
-        std::fprintf(stderr, "pelko-pack: %s\n", failure.text.c_str());
+        print_failure(failure);
         return 2;  // as diff: trouble, not a difference
     }
 }
@@ -228,7 +286,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     } catch (const Failure& failure) {
-        std::fprintf(stderr, "pelko-pack: %s\n", failure.text.c_str());
+        print_failure(failure);
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pelko-pack: %s\n", e.what());

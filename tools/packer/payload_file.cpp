@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "exe_payload.h"
+#include "payload/little_endian.h"
 #include "files.h"
 #include "payload/payload_checksum.h"
 #include "payload/stream_index.h"
@@ -34,14 +35,28 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
     }
     if (!opened.from_installer) opened.crc32 = payload_crc32(stored);
     opened.stored_size = stored.size();
-    HeapAllocator heap;
-    auto entries = unpack_payload(stored, heap);
+    auto entries = unpack_payload(stored, heap_memory());
     if (!entries) throw Failure{path_text(input) + ": " + entries.error().text};
     opened.entries = std::move(*entries);
     for (const PayloadEntry& entry : opened.entries) {
         opened.container_size += 6 + entry.name().size() + entry.size();
     }
     return opened;
+}
+
+std::vector<std::string> container_names(std::span<const std::byte> container) {
+    std::vector<std::string> names;
+    std::uint64_t at = 0;
+    while (at + 2 <= container.size()) {
+        const auto name_at = static_cast<std::size_t>(at + 2);
+        const std::uint64_t name_length = read_le(container, name_at - 2, 2);
+        if (at + 6 + name_length > container.size()) break;
+        const auto length_at = name_at + static_cast<std::size_t>(name_length);
+        const auto* name = reinterpret_cast<const char*>(container.data() + name_at);
+        names.emplace_back(name, length_at - name_at);
+        at += 6 + name_length + read_le(container, length_at, 4);
+    }
+    return names;
 }
 
 }  // namespace pelko::packer

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "payload/payload_entry.h"
@@ -11,7 +13,7 @@ namespace pelko::packer {
 
 // A payload file, or the payload of a built installer, read as the installer reads it.
 struct OpenedPayload {
-    std::vector<PayloadEntry> entries;
+    EntryList entries{heap_memory()};
     std::uint64_t container_size = 0;
     std::uint64_t stored_size = 0;
     std::uint32_t crc32 = 0;  // of the stored payload
@@ -26,5 +28,8 @@ struct OpenedPayload {
 // Reads a payload file or a built installer (a file that starts like a Windows executable).
 // Throws Failure, with the file's name, when it is no payload the installer would install.
 OpenedPayload open_payload(const std::filesystem::path& input);
+
+// The names of a container's entries, as far as its structure reads.
+std::vector<std::string> container_names(std::span<const std::byte> container);
 
 }  // namespace pelko::packer

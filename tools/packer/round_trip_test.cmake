@@ -126,6 +126,15 @@ expect_equal("${code}:${out}" "0:" "diff of a payload with itself")
 run_packer(diff ${WORK}/payload.bin ${WORK}/nothing.bin)
 expect_equal("${code}" "2" "diff with a missing file")
 
+# diff pairs files as Windows finds them: a name changed in letter case only is a change
+file(WRITE ${WORK}/manifest3.txt "new.txt${TAB}src/new.txt\nPelko.EXE${TAB}src/app2.bin\n")
+run_packer(pack ${WORK}/manifest3.txt ${WORK}/payload3.bin)
+expect_equal("${code}" "0" "pack of the third payload: ${err}")
+run_packer(diff ${WORK}/payload2.bin ${WORK}/payload3.bin)
+expect_equal("${code}:${out}"
+  "1:changed  Pelko.EXE (named pelko.exe before; 32 -> 32 bytes)\nremoved  big.txt (120000 bytes)\nremoved  sub/readme.txt (21 bytes)\n"
+  "diff of a file renamed in letter case")
+
 # extract: every file back, byte for byte
 run_packer(extract ${WORK}/payload.bin ${WORK}/out)
 expect_equal("${code}" "0" "extract: ${err}")
@@ -141,6 +150,24 @@ foreach(pair "pelko.exe=src/app.bin" "big.txt=src/big.txt" "empty.dat=src/empty.
                   RESULT_VARIABLE differs)
   expect_equal("${differs}" "0" "extract: ${name} differs")
 endforeach()
+
+# extract writes each file under a temporary name that no file of a payload can have
+file(WRITE ${WORK}/tmp-names.txt "notes.tmp${TAB}src/new.txt\nnotes${TAB}src/app.bin\nnotes.partial${TAB}src/big.txt\n")
+run_packer(pack ${WORK}/tmp-names.txt ${WORK}/tmp-names.bin)
+expect_equal("${code}" "0" "pack of names like temporaries: ${err}")
+run_packer(extract ${WORK}/tmp-names.bin ${WORK}/tmp-out)
+expect_equal("${code}" "0" "extract of names like temporaries: ${err}")
+foreach(pair "notes.tmp=src/new.txt" "notes=src/app.bin" "notes.partial=src/big.txt")
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 name)
+  list(GET pair 1 source)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/tmp-out/${name} ${WORK}/${source}
+                  RESULT_VARIABLE differs)
+  expect_equal("${differs}" "0" "extract of names like temporaries: ${name}")
+endforeach()
+file(GLOB extracted RELATIVE ${WORK}/tmp-out ${WORK}/tmp-out/*)
+list(SORT extracted)
+expect_equal("${extracted}" "notes;notes.partial;notes.tmp" "the files extract leaves")
 
 # refusals: nothing is written
 file(WRITE ${WORK}/bad-name.txt "ok.txt${TAB}src/app.bin\n../evil.txt${TAB}src/app.bin\n")
@@ -167,11 +194,34 @@ if(made EQUAL 0)
   file(REMOVE ${WORK}/src/huge.bin)
 endif()
 file(WRITE ${WORK}/staging.txt "a.new${TAB}src/app.bin\na.dll${TAB}src/app.bin\nok.txt${TAB}src/app.bin\n")
-expect_refused("a file of the payload as a staging file"
-  "bad name a.new: it is written first as a.new, which is the file itself; bad name a.dll: it is written first as a.new, which is the file a.new"
-  pack ${WORK}/staging.txt ${WORK}/refused.bin)
+foreach(needle "staging.txt:1: bad name a.new: it is written first as a.new, which is the file itself"
+               "staging.txt:2: bad name a.dll: it is written first as a.new, which is the file a.new (line 1)")
+  expect_refused("a file of the payload as a staging file" "${needle}"
+    pack ${WORK}/staging.txt ${WORK}/refused.bin)
+endforeach()
+# Names Windows mixes up or cannot create: every line reported, with its number, in one run.
+string(ASCII 1 control)
+file(WRITE ${WORK}/windows-names.txt
+  "a<b.txt${TAB}src/app.bin\n"          # 1: a character Windows refuses
+  "x.new/readme.txt${TAB}src/app.bin\n" # 2
+  "x.dll${TAB}src/app.bin\n"            # 3: its staging file is line 2's directory
+  "readme.${TAB}src/app.bin\n"          # 4: Windows drops the dot
+  "lib/a.dll${TAB}src/app.bin\n"        # 5
+  "LIB/A.DLL${TAB}src/app.bin\n"        # 6: line 5's file
+  "lib${TAB}src/app.bin\n"              # 7: line 5's directory
+  "tab${control}.txt${TAB}src/app.bin\n") # 8: a control character
+run_packer(pack ${WORK}/windows-names.txt ${WORK}/refused.bin)
+string(REPLACE "${WORK}/" "" err "${err}")
+expect_equal("${code}:${err}" "1:\
+pelko-pack: windows-names.txt:1: bad name a<b.txt (holds <, which Windows does not allow in a file name)
+pelko-pack: windows-names.txt:3: bad name x.dll: it is written first as x.new, which is a directory of x.new/readme.txt (line 2) (the installer writes each file beside its target with the extension \"new\" and then moves it over the target)
+pelko-pack: windows-names.txt:4: bad name readme. (the component \"readme.\" ends in a dot or a blank, which Windows drops)
+pelko-pack: windows-names.txt:6: LIB/A.DLL is the file of lib/a.dll (line 5) under Windows' name rules (letter case, trailing dots and blanks do not count)
+pelko-pack: windows-names.txt:7: bad name lib: it is also a directory of lib/a.dll (line 5)
+pelko-pack: windows-names.txt:8: bad name tab\\x01.txt (holds the control character U+0001, which Windows does not allow in a file name)
+" "the names Windows mixes up or cannot create")
 expect_refused("missing manifest" "cannot read the manifest" pack ${WORK}/none.txt ${WORK}/refused.bin)
-if(EXISTS ${WORK}/refused.bin OR EXISTS ${WORK}/refused.bin.tmp)
+if(EXISTS ${WORK}/refused.bin OR EXISTS ${WORK}/refused.bin..partial)
   message(FATAL_ERROR "a refused pack wrote its output")
 endif()
 
@@ -207,6 +257,25 @@ open(sys.argv[1], "wb").write(c.compress(entry(b"ok.txt", b"1") + entry(b"../x",
 expect_equal("${made}" "0" "making a payload with a bad name")
 expect_refused("prepare of a bad name" "refused-names.bin: bad name ../x"
   prepare ${WORK}/refused-names.bin ${WORK}/refused.crc32 ${WORK}/refused.index)
+# What the installer reads but Windows cannot create, and names that Windows mixes up (both
+# named); a name given twice is the installer's to take.
+execute_process(COMMAND ${PYTHON} -c [[
+import sys, zlib
+entry = lambda name, data: len(name).to_bytes(2, "little") + name + len(data).to_bytes(4, "little") + data
+for out, names in (("odd.bin", [b"ok.txt", b"what?.txt"]), ("clash.bin", [b"x.new/a", b"x.dll"]),
+                   ("twice.bin", [b"a.dll", b"A.DLL", b"a.dll"])):
+    c = zlib.compressobj(9, zlib.DEFLATED, -15)
+    open(sys.argv[1] + "/" + out, "wb").write(c.compress(b"".join(entry(n, b"1") for n in names)) + c.flush())
+]] ${WORK} RESULT_VARIABLE made)
+expect_equal("${made}" "0" "making payloads of odd names")
+expect_refused("prepare of a name Windows cannot create"
+  "odd.bin: bad name what?.txt (holds ?, which Windows does not allow in a file name)"
+  prepare ${WORK}/odd.bin ${WORK}/refused.crc32 ${WORK}/refused.index)
+expect_refused("prepare of a clash"
+  "clash.bin: bad name x.dll: it is written first as x.new, which is a directory of x.new/a"
+  prepare ${WORK}/clash.bin ${WORK}/refused.crc32 ${WORK}/refused.index)
+run_packer(prepare ${WORK}/twice.bin ${WORK}/twice.crc32 ${WORK}/twice.index)
+expect_equal("${code}" "0" "prepare of a name given twice: ${err}")
 # Unchecked, both are made ready as they are; junk has no index.
 run_packer(prepare ${WORK}/refused-names.bin ${WORK}/refused.crc32 ${WORK}/refused.index --no-check)
 expect_equal("${code}" "0" "prepare --no-check: ${err}")

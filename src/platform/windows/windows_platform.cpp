@@ -14,8 +14,9 @@ namespace pelko::win {
 
 void restrict_dll_search() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
 
-std::shared_ptr<std::byte[]> WindowsPlatform::allocate(std::size_t size) {
-    return HeapAllocator().allocate(size);
+WindowsPlatform::~WindowsPlatform() {
+    forget_memory_exhausted_action();
+    finish_preload();
 }
 
 std::u16string WindowsPlatform::command_line() {

@@ -18,7 +18,9 @@ public:
     WindowsPlatform& operator=(const WindowsPlatform&) = delete;
     ~WindowsPlatform() override;
 
-    std::shared_ptr<std::byte[]> allocate(std::size_t size) override;
+    // memory (windows_memory.cpp)
+    SharedBytes allocate(std::size_t size) override;
+    void on_memory_exhausted(std::function<void()> action) override;
 
     std::u16string command_line() override;
     OsString module_file_name() override;
@@ -64,9 +66,16 @@ public:
                      std::uint32_t style) override;
     OsResult<std::u16string> system_message(std::uint32_t number, bool from_ntdll) override;
 
+    // Runs the action of on_memory_exhausted, if there is one (see memory_exhausted.h).
+    void run_memory_exhausted_action();
+
 private:
     // Waits for the thread of preload_shell_link, if one was started, and closes it.
     void finish_preload();
+    // This platform's action is no longer the process's (it is going away).
+    void forget_memory_exhausted_action();
+
+    std::function<void()> memory_exhausted_action_;
 
     void* preload_thread_ = nullptr;  // HANDLE of the preload thread, or null
 };

@@ -160,8 +160,6 @@ ShortcutError shell_link_error(HRESULT result) {
     return ShortcutError{result, shortcut_error_text(result, message)};
 }
 
-WindowsPlatform::~WindowsPlatform() { finish_preload(); }
-
 void WindowsPlatform::preload_shell_link() {
     if (preload_thread_ != nullptr) return;
     // A thread that cannot be made leaves all the work to save_shell_link.

@@ -13,8 +13,9 @@ class ForwardingPlatform : public Platform {
 public:
     explicit ForwardingPlatform(Platform& inner) : inner_(inner) {}
 
-    std::shared_ptr<std::byte[]> allocate(std::size_t size) override {
-        return inner_.allocate(size);
+    SharedBytes allocate(std::size_t size) override { return inner_.allocate(size); }
+    void on_memory_exhausted(std::function<void()> action) override {
+        inner_.on_memory_exhausted(std::move(action));
     }
     std::u16string command_line() override { return inner_.command_line(); }
     OsString module_file_name() override { return inner_.module_file_name(); }

@@ -90,7 +90,8 @@ std::vector<PayloadEntry> demo_entries() {
     const auto container = inflate_payload(std::as_bytes(std::span(stored)));
     if (!container) return {};
     auto entries = read_payload(*container);
-    return entries ? std::move(*entries) : std::vector<PayloadEntry>{};
+    if (!entries) return {};
+    return std::vector<PayloadEntry>(entries->begin(), entries->end());
 }
 
 }  // namespace pelko::test

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <expected>
+#include <functional>
+#include <string_view>
+
+#include "platform/buffer_allocator.h"
+
+namespace pelko {
+
+// Two entries of a payload whose files Windows would mix up, so that installing one would lose
+// the other with success reported, or make the installation fail every time.
+enum class NameClashKind {
+    // The entry's staging file (see staging_path.h) is a file of the payload (its own target
+    // when `other` is `entry`): writing it would empty that file, and the move carry it off.
+    staging_is_file,
+    // The entry's staging file is a directory of the payload ("x.dll" beside "x.new/readme.txt"):
+    // it can never be created, or, written first, the directory never be made.
+    staging_is_directory,
+    // The entry's file is a directory of another entry ("a" beside "a/b").
+    file_is_directory,
+};
+struct NameClash {
+    NameClashKind kind = NameClashKind::staging_is_file;
+    std::size_t entry = 0;  // the entry whose name makes the clash
+    std::size_t other = 0;  // the first entry whose file or directory it meets
+    friend bool operator==(const NameClash&, const NameClash&) = default;
+};
+
+// Every clash among `count` names (`name_at(i)`, UTF-8 relative paths), compared under Windows'
+// name rules (file_name_key), in the order of the clashing entries; `on_clash` returns false to
+// stop. A name given twice (in any letter case) is no clash; neither are two entries that share
+// a staging file ("a.exe" and "a.dll": it is moved away before the next is written). Its tables
+// come from `memory`: NoMemory when they cannot be had, nothing reported then.
+std::expected<void, NoMemory> find_name_clashes(
+    std::size_t count, const std::function<std::string_view(std::size_t)>& name_at,
+    BufferAllocator& memory, const std::function<bool(const NameClash&)>& on_clash);
+
+}  // namespace pelko
