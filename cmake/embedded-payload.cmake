@@ -1,5 +1,7 @@
-# The payload of pelko-setup.exe: PELKO_PAYLOAD when set, else the demo app packed from
-# payload/manifest.txt by a host pelko-pack. Sets PELKO_HOST_PACKER, PELKO_PAYLOAD_FILE and
+# The payload of pelko-setup.exe: PELKO_PAYLOAD when set, else the files of PELKO_MANIFEST, else
+# the demo app (payload/manifest.txt), packed by a host pelko-pack; a release (PELKO_RELEASE, the
+# release preset) must name its payload, and takes the demo only as PELKO_PAYLOAD=demo. Sets
+# PELKO_HOST_PACKER, PELKO_PAYLOAD_FILE and
 # PELKO_PAYLOAD_ASM (the assembly file that places it in the read-only section ".payload",
 # preceded by its CRC-32, which the host pelko-pack computes, and its length: two 32-bit
 # little-endian words, so that tools find the exact range in the section, which the linker may
@@ -8,6 +10,37 @@
 # The packer runs on the build machine: PELKO_PACKER when given (a pelko-pack built before, for
 # one), else a separate native build of tools/, without the cross toolchain.
 set(PELKO_PACKER "" CACHE FILEPATH "A host pelko-pack to use instead of building one")
+set(PELKO_MANIFEST "" CACHE FILEPATH
+  "A manifest whose files to pack and embed (their sources found beside it), instead of the demo's")
+option(PELKO_RELEASE "A release: the payload must be named (PELKO_PAYLOAD, PELKO_MANIFEST)" OFF)
+
+if(PELKO_RELEASE)
+  # A setting misspelt in a pipeline's environment would otherwise go unseen, and with it the
+  # payload or the version someone meant.
+  set(release_settings PELKO_PAYLOAD PELKO_MANIFEST PELKO_VERSION PELKO_SIGN_PKCS12
+      PELKO_SIGN_PASSWORD PELKO_SIGN_PASSWORD_FILE PELKO_SIGN_TIMESTAMP_URL PELKO_PACKER)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E environment OUTPUT_VARIABLE environment)
+  string(REGEX MATCHALL "(^|\n)PELKO_[A-Za-z0-9_]*=" given "${environment}")
+  foreach(setting ${given})
+    string(REGEX REPLACE "[\n=]" "" setting "${setting}")
+    if(NOT setting IN_LIST release_settings)
+      string(REPLACE ";" ", " known "${release_settings}")
+      message(FATAL_ERROR "${setting} is set in the environment, but a release has no such "
+              "setting (misspelt?). A release reads: ${known}")
+    endif()
+  endforeach()
+  if(PELKO_PAYLOAD STREQUAL "" AND PELKO_MANIFEST STREQUAL "")
+    message(FATAL_ERROR "a release is built around a payload someone named: set PELKO_PAYLOAD "
+            "to the payload made with pelko-pack pack, or PELKO_MANIFEST to a manifest of the "
+            "files (PELKO_PAYLOAD=demo builds around the demo app)")
+  endif()
+endif()
+if(PELKO_PAYLOAD STREQUAL "demo")
+  set(PELKO_PAYLOAD "")
+endif()
+if(PELKO_PAYLOAD AND PELKO_MANIFEST)
+  message(FATAL_ERROR "give PELKO_PAYLOAD or PELKO_MANIFEST, not both")
+endif()
 if(PELKO_PACKER)
   set(host_packer ${PELKO_PACKER})
   add_custom_target(pelko_host_tools)
@@ -50,14 +83,37 @@ if(PELKO_PAYLOAD)
 else()
   set(demo_dir ${CMAKE_BINARY_DIR}/payload)
   set(PELKO_PAYLOAD_FILE ${demo_dir}/payload.bin)
+  if(PELKO_MANIFEST)
+    get_filename_component(manifest "${PELKO_MANIFEST}" ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
+    if(NOT EXISTS "${manifest}")
+      message(FATAL_ERROR "PELKO_MANIFEST: no such file: ${manifest}")
+    endif()
+    # Packed again when the manifest or a file it names changes (the packer finds the files
+    # beside the manifest, and reports any that are not there).
+    get_filename_component(manifest_dir "${manifest}" DIRECTORY)
+    file(STRINGS "${manifest}" manifest_lines)
+    set(inputs ${manifest})
+    foreach(line ${manifest_lines})
+      string(REGEX REPLACE "^[^\t]*\t" "" source "${line}")
+      string(REGEX REPLACE "\r$" "" source "${source}")
+      get_filename_component(source "${source}" ABSOLUTE BASE_DIR "${manifest_dir}")
+      if(EXISTS "${source}" AND NOT IS_DIRECTORY "${source}")
+        list(APPEND inputs "${source}")
+      endif()
+    endforeach()
+    set(from)
+    set(what "the payload of ${manifest}")
+  else()
+    set(manifest ${PROJECT_SOURCE_DIR}/payload/manifest.txt)
+    set(inputs ${PELKO_DEMO_TARGETS} ${manifest} ${PROJECT_SOURCE_DIR}/payload/driver/license.txt)
+    set(from --from ${demo_dir} --from ${PROJECT_SOURCE_DIR}/payload)
+    set(what "the demo payload")
+  endif()
   add_custom_command(OUTPUT ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
-    COMMAND ${host_packer} pack ${PROJECT_SOURCE_DIR}/payload/manifest.txt ${PELKO_PAYLOAD_FILE}
-            --from ${demo_dir} --from ${PROJECT_SOURCE_DIR}/payload
+    COMMAND ${host_packer} pack ${manifest} ${PELKO_PAYLOAD_FILE} ${from}
             --crc32 ${PELKO_PAYLOAD_CRC_FILE} --index ${PELKO_PAYLOAD_INDEX_FILE}
-    DEPENDS ${host_packer} pelko_host_tools ${PELKO_DEMO_TARGETS}
-            ${PROJECT_SOURCE_DIR}/payload/manifest.txt
-            ${PROJECT_SOURCE_DIR}/payload/driver/license.txt
-    COMMENT "Packing the demo payload, with its CRC-32 and its stream's index"
+    DEPENDS ${host_packer} pelko_host_tools ${inputs}
+    COMMENT "Packing ${what}, with its CRC-32 and its stream's index"
     VERBATIM)
 endif()
 add_custom_target(pelko_payload

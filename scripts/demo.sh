@@ -43,7 +43,9 @@ show_result() {
   fi
   section "Running app processes"
   sleep 1
-  ps -eo pid,args | grep -i -E 'pelko(-guard)?\.exe' | grep -v grep || echo "(none)"
+  # Running ones only: Wine's processes that have ended linger as <defunct> for a while.
+  ps -eo pid,stat,args | awk 'NR > 1 && $2 !~ /^Z/ && tolower($0) ~ /pelko(-guard)?\.exe/ &&
+                              $3 != "awk" { $2 = ""; print }' | grep . || echo "(none)"
 }
 
 section "First install: wine pelko-setup.exe"

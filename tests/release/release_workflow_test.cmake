@@ -22,6 +22,21 @@ run("openssl req" openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=P
 run("openssl pkcs12" openssl pkcs12 -export -inkey ${WORK}/key.pem -in ${WORK}/cert.pem
     -out ${WORK}/signer.p12 -passout pass:pelko-test)
 
+# A release names its payload: without one, or with the setting misspelt, it does not configure.
+set(ENV{PELKO_PACKER} ${PACKER})
+set(ENV{PELKO_PAYLAOD} ${PAYLOAD})
+foreach(expected "PELKO_PAYLAOD is set in the environment, but a release has no such setting"
+                 "a release is built around a payload someone named: set PELKO_PAYLOAD")
+  execute_process(COMMAND ${CMAKE_COMMAND} --preset release --fresh
+                  WORKING_DIRECTORY ${source} OUTPUT_VARIABLE out ERROR_VARIABLE out
+                  RESULT_VARIABLE code)
+  string(REGEX REPLACE "[ \n]+" " " out "${out}")
+  if(code EQUAL 0 OR NOT out MATCHES "${expected}")
+    message(FATAL_ERROR "a release without a payload configured (${code}):\n${out}")
+  endif()
+  unset(ENV{PELKO_PAYLAOD})
+endforeach()
+
 set(ENV{PELKO_PAYLOAD} ${PAYLOAD})
 set(ENV{PELKO_VERSION} 0.4.2)
 set(ENV{PELKO_PACKER} ${PACKER})

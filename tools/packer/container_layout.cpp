@@ -57,13 +57,6 @@ std::expected<ContainerLayout, std::vector<ManifestProblem>> ContainerLayout::of
     return layout;
 }
 
-std::size_t ContainerLayout::entries_ending_by(std::uint64_t offset) const {
-    return static_cast<std::size_t>(std::ranges::partition_point(entries_, [&](const Entry& e) {
-                                        return e.end() <= offset;
-                                    }) -
-                                    entries_.begin());
-}
-
 std::expected<void, std::string> ContainerLayout::read(std::uint64_t offset,
                                                        std::span<std::byte> out) const {
     // The first entry that ends after the offset, then on through the ones after it.

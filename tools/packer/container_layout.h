@@ -25,8 +25,13 @@ public:
 
     std::uint64_t size() const { return size_; }
     std::size_t entry_count() const { return entries_.size(); }
-    // How many entries end at or before the container offset.
-    std::size_t entries_ending_by(std::uint64_t offset) const;
+    // How many entries' ranges of the container (header and data) `test(begin, end)` holds for.
+    template <class Test>
+    std::size_t count_entries(Test test) const {
+        std::size_t count = 0;
+        for (const Entry& entry : entries_) count += test(entry.start, entry.end()) ? 1 : 0;
+        return count;
+    }
 
     // The container's bytes from `offset`, filling `out`; the reason when a file cannot be read
     // or is no longer as long as it was.

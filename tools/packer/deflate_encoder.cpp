@@ -70,9 +70,20 @@ std::vector<std::byte> deflate_strongest(std::span<const std::byte> container) {
 
 }  // namespace
 
-std::vector<std::byte> deflate_part(std::span<const std::byte> part, bool last) {
-    std::vector<std::byte> stream = deflate_strongest(part);
-    return last ? stream : open_ended(stream);
+std::vector<std::byte> deflate_part(
+    std::span<const std::byte> part, bool last,
+    const std::function<void(std::size_t, std::size_t)>& on_slice) {
+    std::vector<std::byte> joined;
+    std::size_t offset = 0;
+    do {
+        const std::size_t size = std::min(kSliceSize, part.size() - offset);
+        std::vector<std::byte> stream = deflate_strongest(part.subspan(offset, size));
+        if (!last || offset + size < part.size()) stream = open_ended(stream);
+        joined.insert(joined.end(), stream.begin(), stream.end());
+        if (on_slice) on_slice(offset, size);
+        offset += size;
+    } while (offset < part.size());
+    return joined;
 }
 
 bool part_inflates_to(std::span<const std::byte> stream, std::span<const std::byte> part,

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -34,5 +35,9 @@ struct SectionPlace {
     std::uint64_t size = 0;
 };
 std::expected<SectionPlace, std::string> payload_section_of_exe(std::span<const std::byte> file);
+
+// The product version of a Windows executable's version resource ("0.2.0", its first three
+// numbers), or nothing when it has none.
+std::optional<std::string> product_version_of_exe(std::span<const std::byte> file);
 
 }  // namespace pelko::packer

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "payload/file_name_key.h"
+#include "shared/product_version.h"
 #include "sha256.h"
 
 namespace pelko::packer {
@@ -47,6 +48,9 @@ void print_listing(const OpenedPayload& payload, std::FILE* out) {
                  static_cast<unsigned long long>(payload.stored_size));
     std::fprintf(out, "CRC-32 %s%s\n", crc_text(payload.crc32).c_str(),
                  payload.from_installer ? " (recorded in the executable, matches)" : "");
+    if (payload.product_version) {
+        std::fprintf(out, "product version %s\n", payload.product_version->c_str());
+    }
 }
 
 std::string listing_json(const OpenedPayload& payload) {
@@ -69,7 +73,10 @@ std::string listing_json(const OpenedPayload& payload) {
         document["recorded_crc32"] = crc_text(*payload.recorded_crc32);
         document["index_pieces"] =
             payload.index_pieces ? nlohmann::ordered_json(*payload.index_pieces) : nullptr;
+        document["product_version"] =
+            payload.product_version ? nlohmann::ordered_json(*payload.product_version) : nullptr;
     }
+    document["packer_version"] = std::string(kProductVersion);
     // Names are UTF-8 (the reader checked them) and stay as they are.
     return document.dump(2) + "\n";
 }

@@ -11,8 +11,8 @@ namespace pelko::packer {
 void print_listing(const OpenedPayload& payload, std::FILE* out);
 
 // One JSON document: the entries in install order (name, size, SHA-256 of the data), the
-// totals, the stored size, the CRC-32 and, for an installer, the recorded CRC-32 and the
-// number of pieces of its index.
+// totals, the stored size, the CRC-32, for an installer the recorded CRC-32, the number of
+// pieces of its index and its product version, and the version of this packer.
 std::string listing_json(const OpenedPayload& payload);
 
 // The files added, removed and changed from `before` to `after`, one line each: the changed and

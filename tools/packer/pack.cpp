@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -24,16 +27,49 @@ struct Part {
     std::string failure;
 };
 
-// Reads, compresses and checks one part; never throws.
+// The ranges of the container compressed so far, merged, and what they say of the work done.
+class DoneRanges {
+public:
+    void add(std::uint64_t begin, std::uint64_t end) {
+        bytes_ += end - begin;
+        auto next = ranges_.upper_bound(begin);
+        if (next != ranges_.begin() && std::prev(next)->second >= begin) {
+            --next;
+            begin = next->first;
+            end = std::max(end, next->second);
+            next = ranges_.erase(next);
+        }
+        while (next != ranges_.end() && next->first <= end) {
+            end = std::max(end, next->second);
+            next = ranges_.erase(next);
+        }
+        ranges_.emplace(begin, end);
+    }
+    bool covers(std::uint64_t begin, std::uint64_t end) const {
+        if (begin == end) return true;
+        auto at = ranges_.upper_bound(begin);
+        return at != ranges_.begin() && std::prev(at)->second >= end;
+    }
+    std::uint64_t bytes() const { return bytes_; }
+
+private:
+    std::map<std::uint64_t, std::uint64_t> ranges_;  // begin -> end
+    std::uint64_t bytes_ = 0;
+};
+
+// Reads, compresses and checks one part, telling each slice done; never throws.
 void make_part(const ContainerLayout& layout, Part& part, std::vector<std::byte>& stream,
-               std::string& failure) {
+               std::string& failure,
+               const std::function<void(std::uint64_t, std::uint64_t)>& compressed) {
     try {
         std::vector<std::byte> bytes(static_cast<std::size_t>(part.size));
         if (auto read = layout.read(part.begin, bytes); !read) {
             failure = read.error();
             return;
         }
-        stream = deflate_part(bytes, part.last);
+        stream = deflate_part(bytes, part.last, [&](std::size_t offset, std::size_t size) {
+            compressed(part.begin + offset, part.begin + offset + size);
+        });
         if (!part_inflates_to(stream, bytes, part.last)) {
             failure = "internal error: a compressed part does not inflate to its bytes";
         }
@@ -82,7 +118,17 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
     std::size_t next = 0;
     std::size_t written = 0;
     bool stop = false;
-    std::uint64_t bytes_made = 0;
+    // The progress counts the bytes as the compressors take them in, and a file as done once
+    // all of its bytes are.
+    std::mutex progress_mutex;
+    DoneRanges done;
+    const auto compressed = [&](std::uint64_t begin, std::uint64_t end) {
+        const std::lock_guard lock(progress_mutex);
+        done.add(begin, end);
+        const std::size_t files = layout.count_entries(
+            [&](std::uint64_t from, std::uint64_t to) { return done.covers(from, to); });
+        progress.update(done.bytes(), files);
+    };
     const auto work = [&] {
         for (;;) {
             std::size_t k = 0;
@@ -95,13 +141,12 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
             }
             std::vector<std::byte> stream;
             std::string failure;
-            make_part(layout, parts[k], stream, failure);
+            make_part(layout, parts[k], stream, failure, compressed);
             {
                 const std::lock_guard lock(mutex);
                 parts[k].stream = std::move(stream);
                 parts[k].failure = std::move(failure);
                 parts[k].made = true;
-                bytes_made += parts[k].size;
             }
             changed.notify_all();
         }
@@ -119,7 +164,6 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
             changed.wait(lock, [&] { return parts[k].made; });
             failure = std::move(parts[k].failure);
             stream = std::move(parts[k].stream);
-            progress.update(bytes_made, layout.entries_ending_by(parts[k].begin + parts[k].size));
         }
         if (failure.empty()) {
             result.index.pieces.push_back({result.stored_size, parts[k].begin});

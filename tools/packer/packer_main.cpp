@@ -21,6 +21,7 @@
 #include "payload/unpack_payload.h"
 #include "payload_file.h"
 #include "progress.h"
+#include "shared/product_version.h"
 #include "stream_cuts.h"
 
 namespace fs = std::filesystem;
@@ -31,13 +32,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]... [--crc32 FILE] [--index FILE]\n"
-    "                       [--threads N]\n"
+    "                       [--threads N] [--allow-empty]\n"
     "       pelko-pack list [--json] PAYLOAD_OR_EXE\n"
     "       pelko-pack diff OLD NEW         (each a payload or an installer; exit 1: they differ)\n"
     "       pelko-pack extract PAYLOAD_OR_EXE DIR\n"
     "       pelko-pack prepare PAYLOAD CRC32_OUTPUT INDEX_OUTPUT [--no-check]\n"
     "       pelko-pack checksum PAYLOAD OUTPUT\n"
-    "       pelko-pack index PAYLOAD OUTPUT\n";
+    "       pelko-pack index PAYLOAD OUTPUT\n"
+    "       pelko-pack --help | --version\n";
 
 struct Usage {};
 
@@ -78,6 +80,7 @@ struct PackOptions {
     std::optional<fs::path> crc32;  // where to write the build's records beside the payload
     std::optional<fs::path> index;
     unsigned threads = 0;  // 0: one per processor
+    bool allow_empty = false;  // a manifest without files makes an empty payload
 };
 
 int pack(const fs::path& manifest, const fs::path& output, PackOptions options) {
@@ -113,6 +116,11 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
     }
     auto layout = ContainerLayout::of(lines);
     if (!layout) problems.insert(problems.end(), layout.error().begin(), layout.error().end());
+    // A script that lost its file list should not ship nothing.
+    if (lines.empty() && problems.empty() && !options.allow_empty) {
+        throw Failure{path_text(manifest) +
+                      ": no files (give --allow-empty to pack an empty payload)"};
+    }
     if (!problems.empty()) {
         std::ranges::stable_sort(problems, {}, &ManifestProblem::line);
         std::string text;
@@ -234,16 +242,21 @@ int diff(const fs::path& before, const fs::path& after) {
 int pack_command(const std::vector<std::string>& args) {
     if (args.size() < 2) throw Usage{};
     PackOptions options;
-    for (std::size_t i = 2; i < args.size(); i += 2) {
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--allow-empty") {
+            options.allow_empty = true;
+            continue;
+        }
         if (i + 1 >= args.size()) throw Usage{};
-        const std::string& value = args[i + 1];
-        if (args[i] == "--from") {
+        const std::string& option = args[i];
+        const std::string& value = args[++i];
+        if (option == "--from") {
             options.search.push_back(utf8_path(value));
-        } else if (args[i] == "--crc32") {
+        } else if (option == "--crc32") {
             options.crc32 = utf8_path(value);
-        } else if (args[i] == "--index") {
+        } else if (option == "--index") {
             options.index = utf8_path(value);
-        } else if (args[i] == "--threads" && !value.empty() &&
+        } else if (option == "--threads" && !value.empty() &&
                    value.find_first_not_of("0123456789") == std::string::npos && value.size() < 4) {
             options.threads = static_cast<unsigned>(std::stoul(value));
         } else {
@@ -279,6 +292,15 @@ int run(const std::string& command, const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     use_binary_output();
     const std::vector<std::string> args = command_line_utf8(argc, argv);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("pelko-pack %.*s\n", static_cast<int>(kProductVersion.size()),
+                    kProductVersion.data());
+        return 0;
+    }
     try {
         if (args.empty()) throw Usage{};
         return run(args[0], std::vector<std::string>(args.begin() + 1, args.end()));

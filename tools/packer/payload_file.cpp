@@ -3,8 +3,9 @@
 #include <cstdio>
 
 #include "exe_payload.h"
-#include "payload/little_endian.h"
 #include "files.h"
+#include "payload/decompress_error.h"
+#include "payload/little_endian.h"
 #include "payload/payload_checksum.h"
 #include "payload/stream_index.h"
 #include "payload/unpack_payload.h"
@@ -32,11 +33,23 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
         opened.crc32 = embedded->recorded_crc32;  // just computed, and equal
         const auto index = decode_stream_index(embedded->recorded_index, stored.size());
         if (index) opened.index_pieces = index->pieces.size();
+        opened.product_version = product_version_of_exe(file);
     }
     if (!opened.from_installer) opened.crc32 = payload_crc32(stored);
     opened.stored_size = stored.size();
     auto entries = unpack_payload(stored, heap_memory());
-    if (!entries) throw Failure{path_text(input) + ": " + entries.error().text};
+    if (!entries) {
+        // A file that is no payload at all is told so; a payload whose container the installer
+        // refuses gets the installer's own words.
+        std::string text = entries.error().text;
+        if (text.starts_with(kDecompressErrorStart)) {
+            text = std::string("not a payload or an installer (") +
+                   (text.starts_with("DecompressError { status: FailedCannotMakeProgress")
+                        ? "its data ends before its stream does: cut short?)"
+                        : "its data does not inflate)");
+        }
+        throw Failure{path_text(input) + ": " + text};
+    }
     opened.entries = std::move(*entries);
     for (const PayloadEntry& entry : opened.entries) {
         opened.container_size += 6 + entry.name().size() + entry.size();

@@ -23,10 +23,14 @@ struct OpenedPayload {
     // when it has none that fits the payload; the installer inflates in pieces from two on).
     std::optional<std::uint32_t> recorded_crc32;
     std::optional<std::size_t> index_pieces;
+    // Of an installer: the product version of its version resource.
+    std::optional<std::string> product_version;
 };
 
 // Reads a payload file or a built installer (a file that starts like a Windows executable).
-// Throws Failure, with the file's name, when it is no payload the installer would install.
+// Throws Failure, with the file's name, when it is no payload the installer would install: "not
+// a payload or an installer" for data that does not inflate, the installer's own failure text
+// for a container it refuses.
 OpenedPayload open_payload(const std::filesystem::path& input);
 
 // The names of a container's entries, as far as its structure reads.

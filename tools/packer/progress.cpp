@@ -34,7 +34,9 @@ Progress::Progress(std::FILE* terminal, std::uint64_t total_bytes, std::size_t t
     if (out_ == nullptr) return;
     ticker_ = std::thread([this] {
         std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::seconds(1), [this] { return done_; })) show();
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(250), [this] { return done_; })) {
+            show();
+        }
     });
 }
 

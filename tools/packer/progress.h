@@ -11,7 +11,7 @@
 namespace pelko::packer {
 
 // The progress of a long pack on a terminal: bytes and files done, rate and time left, one line
-// rewritten about once a second and when work is done. Shows nothing when the stream is not a
+// rewritten four times a second and whenever work is done. Shows nothing when the stream is not a
 // terminal, so that logs of CI pipelines stay clean. Thread-safe.
 class Progress {
 public:

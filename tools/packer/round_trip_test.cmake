@@ -169,6 +169,31 @@ file(GLOB extracted RELATIVE ${WORK}/tmp-out ${WORK}/tmp-out/*)
 list(SORT extracted)
 expect_equal("${extracted}" "notes;notes.partial;notes.tmp" "the files extract leaves")
 
+# for scripts: the usage on standard output, the version, and no empty payload unless asked for
+run_packer(--help)
+string(FIND "${out}" "usage: pelko-pack pack MANIFEST OUTPUT" at)
+if(NOT code EQUAL 0 OR NOT at EQUAL 0)
+  message(FATAL_ERROR "--help: exit ${code}, standard output [${out}]")
+endif()
+run_packer(--version)
+if(NOT code EQUAL 0 OR NOT out MATCHES "^pelko-pack [0-9]+\\.[0-9]+\\.[0-9]+\n$")
+  message(FATAL_ERROR "--version: exit ${code}, [${out}]")
+endif()
+file(WRITE ${WORK}/empty-manifest.txt "\n")
+expect_refused("an empty manifest" "empty-manifest.txt: no files (give --allow-empty to pack an empty payload)"
+  pack ${WORK}/empty-manifest.txt ${WORK}/refused.bin)
+run_packer(pack ${WORK}/empty-manifest.txt ${WORK}/empty-payload.bin --allow-empty)
+expect_equal("${code}" "0" "pack --allow-empty of an empty manifest: ${err}")
+
+# A manifest saved with a UTF-8 byte-order mark: the mark is no part of the first name.
+string(ASCII 239 187 191 bom)
+file(WRITE ${WORK}/bom.txt "${bom}pelko.exe${TAB}src/app.bin\nsub/readme.txt${TAB}src/sub/readme.txt\n")
+run_packer(pack ${WORK}/bom.txt ${WORK}/bom.bin)
+expect_equal("${code}" "0" "pack of a manifest with a byte-order mark: ${err}")
+run_packer(list ${WORK}/bom.bin)
+string(REGEX REPLACE "\n[0-9]+ entries.*" "" listed "${out}")
+expect_equal("${listed}" "pelko.exe${TAB}21\nsub/readme.txt${TAB}21" "the names of a manifest with a byte-order mark")
+
 # refusals: nothing is written
 file(WRITE ${WORK}/bad-name.txt "ok.txt${TAB}src/app.bin\n../evil.txt${TAB}src/app.bin\n")
 expect_refused("dotdot name" "bad name ../evil.txt" pack ${WORK}/bad-name.txt ${WORK}/refused.bin)
@@ -182,6 +207,10 @@ file(WRITE ${WORK}/stream-name.txt "notes.txt:hidden${TAB}src/app.bin\n")
 expect_refused("alternate stream" "bad name notes.txt:hidden" pack ${WORK}/stream-name.txt ${WORK}/refused.bin)
 file(WRITE ${WORK}/missing.txt "a.txt${TAB}src/not-there.bin\n")
 expect_refused("missing source" "not-there.bin: no such file" pack ${WORK}/missing.txt ${WORK}/refused.bin)
+file(WRITE ${WORK}/dir-source.txt "a.txt${TAB}src/sub\n")
+foreach(needle "dir-source.txt:1: " "sub: a directory, not a file")
+  expect_refused("a directory as a source" "${needle}" pack ${WORK}/dir-source.txt ${WORK}/refused.bin)
+endforeach()
 file(WRITE ${WORK}/no-tab.txt "a.txt src/app.bin\n")
 expect_refused("line without a tab" "no-tab.txt:1: expected" pack ${WORK}/no-tab.txt ${WORK}/refused.bin)
 string(REPEAT "n" 65536 long_name)
@@ -284,8 +313,56 @@ expect_equal("${code}" "0" "prepare --no-check of junk: ${err}")
 file(SIZE ${WORK}/junk.index junk_index_size)
 expect_equal("${junk_index_size}" "0" "the index of junk")
 
-expect_refused("junk payload" "DecompressError { status: " list ${WORK}/junk.bin)
+# A file that is no payload is told so, not shown as the decoder's dump.
+expect_refused("junk payload" "junk.bin: not a payload or an installer (its data does not inflate)"
+  list ${WORK}/junk.bin)
+run_packer(diff ${WORK}/payload.bin ${WORK}/manifest.txt)
+expect_equal("${code}:${err}"
+  "2:pelko-pack: ${WORK}/manifest.txt: not a payload or an installer (its data does not inflate)\n"
+  "diff with a manifest")
+file(READ ${WORK}/payload2.bin whole HEX)
+string(LENGTH "${whole}" hex_length)
+math(EXPR half "${hex_length} / 4 * 2")
+string(SUBSTRING "${whole}" 0 ${half} first_half)
+execute_process(COMMAND ${PYTHON} -c "import sys; open(sys.argv[1], 'wb').write(bytes.fromhex(sys.argv[2]))"
+                ${WORK}/truncated.bin ${first_half})
+expect_refused("truncated payload"
+  "truncated.bin: not a payload or an installer (its data ends before its stream does: cut short?)"
+  list ${WORK}/truncated.bin)
 expect_refused("missing payload" "nothing.bin: no such file" list ${WORK}/nothing.bin)
 file(WRITE ${WORK}/fake.exe "MZ but nothing else")
 expect_refused("exe without payload" "not a Windows executable" list ${WORK}/fake.exe)
+if(NOT PACKER MATCHES "wine-run")
+  # An unreadable source is found before anything is compressed (as root, the packer runs as
+  # nobody, for whom the file is unreadable), the line named.
+  file(WRITE ${WORK}/src/secret.bin "secret")
+  file(CHMOD ${WORK}/src/secret.bin PERMISSIONS OWNER_WRITE)
+  file(CHMOD ${WORK} ${WORK}/src PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+       GROUP_EXECUTE WORLD_READ WORLD_WRITE WORLD_EXECUTE)
+  file(WRITE ${WORK}/unreadable.txt "big.txt${TAB}src/big.txt\nsecret.bin${TAB}src/secret.bin\n")
+  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(as_nobody)
+  if(uid EQUAL 0)
+    set(as_nobody setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  endif()
+  execute_process(COMMAND ${as_nobody} ${PACKER} pack ${WORK}/unreadable.txt ${WORK}/refused.bin
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE code)
+  expect_equal("${code}:${err}"
+    "1:pelko-pack: ${WORK}/unreadable.txt:2: ${WORK}/src/secret.bin: cannot open: Permission denied\n"
+    "an unreadable source")
+
+  # A pack stopped by SIGTERM leaves neither its output nor its temporary file.
+  execute_process(COMMAND head -c 33554432 /dev/urandom OUTPUT_FILE ${WORK}/src/noise.bin)
+  file(WRITE ${WORK}/noise.txt "noise.bin${TAB}src/noise.bin\n")
+  execute_process(COMMAND bash -c [[
+"$1" pack "$2/noise.txt" "$2/stopped.bin" & pid=$!
+for i in $(seq 200); do [ -e "$2/stopped.bin..partial" ] && break; sleep 0.02; done
+[ -e "$2/stopped.bin..partial" ] || { echo "no temporary file seen"; exit 3; }
+kill -TERM $pid; wait $pid; status=$?
+[ $status -eq 143 ] || { echo "exit $status, not stopped by the signal"; exit 4; }
+ls "$2" | grep stopped && exit 5
+exit 0
+]] bash ${PACKER} ${WORK} OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
+  expect_equal("${code}" "0" "a pack stopped by SIGTERM: ${out}")
+endif()
 message(STATUS "packer round trip: ok")
