@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is needed, then builds and tests each configuration of CMakePresets.json through
-# its workflow: native (fake platform, ASan + UBSan), fuzz (each target briefly), and windows
+# its workflow: native (fake platform, ASan + UBSan), packer (the Release packer release engineers
+# build, with its round trip), fuzz (each target briefly), and windows
 # (the Win32 layer and the built installer under Wine, with a virtual X display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +15,7 @@ wineboot -i >/dev/null 2>&1 || true
 
 status=0
 cmake --workflow --preset native || status=1
+cmake --workflow --preset packer || status=1
 cmake --workflow --preset fuzz || status=1
 xvfb-run -a cmake --workflow --preset windows || status=1
 wineserver -k >/dev/null 2>&1 || true
