@@ -7,14 +7,18 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
-extern "C" const unsigned char pelko_payload_begin[];
-extern "C" const unsigned char pelko_payload_end[];
+#include "payload/payload_section.h"
+
+// The payload section, placed by the build as in pelko-setup.exe.
+extern "C" const std::byte pelko_payload_section[];
+extern "C" const std::byte pelko_payload_section_end[];
 
 namespace {
 
@@ -47,8 +51,11 @@ int wmain(int argc, wchar_t** argv) {
     std::unique_ptr<unsigned char[]> container(new unsigned char[size]);
     z_stream z{};
     inflateInit2(&z, -MAX_WBITS);
-    z.next_in = const_cast<unsigned char*>(pelko_payload_begin);
-    z.avail_in = static_cast<uInt>(pelko_payload_end - pelko_payload_begin);
+    const auto payload = pelko::parse_payload_section(
+        std::span(pelko_payload_section, pelko_payload_section_end));
+    if (!payload) return 1;
+    z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(payload->stored.data()));
+    z.avail_in = static_cast<uInt>(payload->stored.size());
     z.next_out = container.get();
     z.avail_out = static_cast<uInt>(size);
     const int status = inflate(&z, Z_FINISH);

@@ -1,12 +1,9 @@
 # The payload of pelko-setup.exe: PELKO_PAYLOAD when set, else the files of PELKO_MANIFEST, else
 # the demo app (payload/manifest.txt), packed by a host pelko-pack; a release (PELKO_RELEASE, the
 # release preset) must name its payload, and takes the demo only as PELKO_PAYLOAD=demo. Sets
-# PELKO_HOST_PACKER, PELKO_PAYLOAD_FILE and
-# PELKO_PAYLOAD_ASM (the assembly file that places it in the read-only section ".payload",
-# preceded by its CRC-32, which the host pelko-pack computes, and its length: two 32-bit
-# little-endian words, so that tools find the exact range in the section, which the linker may
-# pad; and followed by the index of its stream, also from pelko-pack, which tells where the stream
-# can be inflated in pieces at the same time).
+# PELKO_HOST_PACKER, PELKO_PAYLOAD_FILE (the stored stream) and PELKO_PAYLOAD_ASM (the assembly
+# file that places the payload section the packer writes, src/payload/payload_section.h, in the
+# read-only section ".payload").
 # The packer runs on the build machine: PELKO_PACKER when given (a pelko-pack built before, for
 # one), else a separate native build of tools/, without the cross toolchain.
 set(PELKO_PACKER "" CACHE FILEPATH "A host pelko-pack to use instead of building one")
@@ -59,12 +56,11 @@ else()
 endif()
 set(PELKO_HOST_PACKER ${host_packer})
 
-# Beside the payload the build records its CRC-32 and its stream's index: one run of the host
-# packer writes all three for the demo; a payload packed elsewhere (PELKO_PAYLOAD) is first read
-# the way the installer will read it (PELKO_PAYLOAD_CHECK), so that one the installer would
-# refuse does not build.
-set(PELKO_PAYLOAD_CRC_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.crc32)
-set(PELKO_PAYLOAD_INDEX_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.index)
+# The build places the payload section (payload/payload_section.h) that the host packer writes:
+# one run of it packs the demo (or PELKO_MANIFEST) and writes its section; a payload packed
+# elsewhere (PELKO_PAYLOAD) is first read the way the installer will read it
+# (PELKO_PAYLOAD_CHECK), so that one the installer would refuse does not build.
+set(PELKO_PAYLOAD_SECTION_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.section)
 if(PELKO_PAYLOAD)
   get_filename_component(PELKO_PAYLOAD_FILE "${PELKO_PAYLOAD}" ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
   if(NOT EXISTS "${PELKO_PAYLOAD_FILE}")
@@ -74,11 +70,10 @@ if(PELKO_PAYLOAD)
   if(NOT PELKO_PAYLOAD_CHECK)
     set(check_arg --no-check)
   endif()
-  add_custom_command(OUTPUT ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
-    COMMAND ${host_packer} prepare ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE}
-            ${PELKO_PAYLOAD_INDEX_FILE} ${check_arg}
+  add_custom_command(OUTPUT ${PELKO_PAYLOAD_SECTION_FILE}
+    COMMAND ${host_packer} prepare ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_SECTION_FILE} ${check_arg}
     DEPENDS ${host_packer} pelko_host_tools ${PELKO_PAYLOAD_FILE}
-    COMMENT "Checking the payload and recording its CRC-32 and its stream's index"
+    COMMENT "Checking the payload and writing its section (CRC-32, stream, index)"
     VERBATIM)
 else()
   set(demo_dir ${CMAKE_BINARY_DIR}/payload)
@@ -109,43 +104,31 @@ else()
     set(from --from ${demo_dir} --from ${PROJECT_SOURCE_DIR}/payload)
     set(what "the demo payload")
   endif()
-  add_custom_command(OUTPUT ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE}
+  add_custom_command(OUTPUT ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_SECTION_FILE}
     COMMAND ${host_packer} pack ${manifest} ${PELKO_PAYLOAD_FILE} ${from}
-            --crc32 ${PELKO_PAYLOAD_CRC_FILE} --index ${PELKO_PAYLOAD_INDEX_FILE}
+            --section ${PELKO_PAYLOAD_SECTION_FILE}
     DEPENDS ${host_packer} pelko_host_tools ${inputs}
-    COMMENT "Packing ${what}, with its CRC-32 and its stream's index"
+    COMMENT "Packing ${what} and writing its section (CRC-32, stream, index)"
     VERBATIM)
 endif()
-add_custom_target(pelko_payload
-  DEPENDS ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_CRC_FILE} ${PELKO_PAYLOAD_INDEX_FILE})
+add_custom_target(pelko_payload DEPENDS ${PELKO_PAYLOAD_FILE} ${PELKO_PAYLOAD_SECTION_FILE})
 
 function(pelko_asm_string out path)
   string(REPLACE "\\" "\\\\" escaped "${path}")
   string(REPLACE "\"" "\\\"" escaped "${escaped}")
   set(${out} "${escaped}" PARENT_SCOPE)
 endfunction()
-pelko_asm_string(payload_for_asm "${PELKO_PAYLOAD_FILE}")
-pelko_asm_string(crc_for_asm "${PELKO_PAYLOAD_CRC_FILE}")
-pelko_asm_string(index_for_asm "${PELKO_PAYLOAD_INDEX_FILE}")
+pelko_asm_string(section_for_asm "${PELKO_PAYLOAD_SECTION_FILE}")
 set(PELKO_PAYLOAD_ASM ${CMAKE_CURRENT_BINARY_DIR}/embedded_payload_data.S)
 file(CONFIGURE OUTPUT ${PELKO_PAYLOAD_ASM} CONTENT [[
-/* Generated: the payload as one read-only byte range in its own section, after its CRC-32 and
-   its length, and before the index of its stream. */
+/* Generated: the payload section as the packer wrote it, placed whole in its own read-only
+   section. */
     .section .payload,"dr"
-    .globl pelko_payload_crc32
-    .globl pelko_payload_begin
-    .globl pelko_payload_end
-    .globl pelko_payload_index_begin
-    .globl pelko_payload_index_end
-pelko_payload_crc32:
-    .incbin "@crc_for_asm@"
-    .long pelko_payload_end - pelko_payload_begin
-pelko_payload_begin:
-    .incbin "@payload_for_asm@"
-pelko_payload_end:
-pelko_payload_index_begin:
-    .incbin "@index_for_asm@"
-pelko_payload_index_end:
+    .globl pelko_payload_section
+    .globl pelko_payload_section_end
+pelko_payload_section:
+    .incbin "@section_for_asm@"
+pelko_payload_section_end:
 ]] @ONLY)
 set_source_files_properties(${PELKO_PAYLOAD_ASM} PROPERTIES
-  OBJECT_DEPENDS "${PELKO_PAYLOAD_FILE};${PELKO_PAYLOAD_CRC_FILE};${PELKO_PAYLOAD_INDEX_FILE}")
+  OBJECT_DEPENDS "${PELKO_PAYLOAD_SECTION_FILE}")

@@ -11,7 +11,7 @@ export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/demo-wineprefix"
 # The shortcut stays in the prefix's Start Menu: no menu entry on this machine's own desktop.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
-setup_exe="$PWD/build/windows/pelko-setup.exe"
+setup_exe="$PWD/build/installer/pelko-setup.exe"
 
 section() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 

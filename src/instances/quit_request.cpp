@@ -6,7 +6,7 @@
 namespace pelko {
 
 void request_quit(Platform& os, const OsString& target) {
-    write_log_line(os, format_text("asking {} to quit", target.to_text()));
+    write_log_line(os, format_text(kAskingToQuitLine, target.to_text()));
     OsString command_line = OsString::from_utf8("\"");
     command_line.append(target);
     command_line.append("\" --quit");

@@ -7,10 +7,6 @@
 
 namespace pelko {
 
-QuitTarget locate_quit_target(Platform& os, const OsString& install_dir) {
-    return locate_quit_target(os, install_dir, os.process_snapshot());
-}
-
 QuitTarget locate_quit_target(Platform& os, const OsString& install_dir,
                               std::span<const ProcessRecord> snapshot) {
     const std::vector<std::uint32_t> ids = filter_processes(snapshot, kAppNameList);

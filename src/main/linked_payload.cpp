@@ -1,22 +1,18 @@
 #include "main/linked_payload.h"
 
-#include "payload/little_endian.h"
+#include "payload/payload_section.h"
 
-// The places in the payload section, set by the generated assembly file of the build.
-extern "C" const std::byte pelko_payload_begin[];
-extern "C" const std::byte pelko_payload_end[];
-// The CRC-32 of the payload, 4 bytes little-endian, written by the build just before it.
-extern "C" const std::byte pelko_payload_crc32[4];
-// The stream's index, written by the build after the payload.
-extern "C" const std::byte pelko_payload_index_begin[];
-extern "C" const std::byte pelko_payload_index_end[];
+// The payload section as the packer wrote it, placed by the generated assembly file of the build.
+extern "C" const std::byte pelko_payload_section[];
+extern "C" const std::byte pelko_payload_section_end[];
 
 namespace pelko::win {
 
 EmbeddedPayload linked_payload() {
-    const auto crc = static_cast<std::uint32_t>(read_le(pelko_payload_crc32, 0, 4));
-    return EmbeddedPayload(std::span(pelko_payload_begin, pelko_payload_end), crc,
-                           std::span(pelko_payload_index_begin, pelko_payload_index_end));
+    // The build placed a section the packer made: it always parses. Were it ever cut short, an
+    // empty stream would fail to inflate, with the decoder's words.
+    return parse_payload_section(std::span(pelko_payload_section, pelko_payload_section_end))
+        .value_or(EmbeddedPayload({}));
 }
 
 }  // namespace pelko::win

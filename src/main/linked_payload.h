@@ -4,8 +4,8 @@
 
 namespace pelko::win {
 
-// The payload the build linked into this executable's ".payload" section: the stored stream,
-// the CRC-32 recorded before it and the index recorded after it.
+// The payload the build linked into this executable's ".payload" section (see
+// payload/payload_section.h): the stored stream, its CRC-32 and its index.
 EmbeddedPayload linked_payload();
 
 }  // namespace pelko::win

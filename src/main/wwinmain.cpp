@@ -8,5 +8,7 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     pelko::win::restrict_dll_search();  // before anything can load a DLL
     pelko::win::WindowsPlatform platform;
-    return pelko::run_setup(platform, pelko::win::linked_payload());
+    // Ended by the platform, which does not wait for the shortcut's preload thread.
+    platform.exit_process(
+        static_cast<std::uint32_t>(pelko::run_setup(platform, pelko::win::linked_payload())));
 }

@@ -7,7 +7,7 @@
 
 namespace pelko {
 
-StepResult<EntryList> unpack_embedded_payload(Platform& os, const EmbeddedPayload& payload) {
+StepResult<EntryList> unpack_embedded_payload(Machine& os, const EmbeddedPayload& payload) {
     if (payload.recorded_crc32) {
         if (StepResult<void> intact = check_payload_crc32(payload.stored, *payload.recorded_crc32);
             !intact) {

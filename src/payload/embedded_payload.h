@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "payload/payload_entry.h"
-#include "platform/platform.h"
+#include "platform/machine.h"
 #include "shared/setup_failure.h"
 
 namespace pelko {
@@ -32,6 +32,6 @@ struct EmbeddedPayload {
 // pieces at the same time when the index is sound and has two or more (unpack_in_pieces.h), else
 // in one pass (unpack_payload.h). Either way the entries and the failure texts are those of
 // read_payload(inflate_payload(stored)); an index that is damaged or does not fit only costs time.
-StepResult<EntryList> unpack_embedded_payload(Platform& os, const EmbeddedPayload& payload);
+StepResult<EntryList> unpack_embedded_payload(Machine& os, const EmbeddedPayload& payload);
 
 }  // namespace pelko

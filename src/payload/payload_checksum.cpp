@@ -19,7 +19,7 @@ std::uint32_t payload_crc32(std::span<const std::byte> stored, std::uint32_t bef
 }
 
 StepResult<void> check_payload_crc32(std::span<const std::byte> stored, std::uint32_t recorded) {
-    if (payload_crc32(stored) != recorded) return fail("payload damaged");
+    if (payload_crc32(stored) != recorded) return fail(std::string(kPayloadDamagedText));
     return {};
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "shared/setup_failure.h"
 
@@ -12,6 +13,8 @@ namespace pelko {
 // range, the raw DEFLATE stream included whole. With `before`, the CRC-32 of the bytes before
 // these, it goes on from there: the CRC-32 of all of them.
 std::uint32_t payload_crc32(std::span<const std::byte> stored, std::uint32_t before = 0);
+
+inline constexpr std::string_view kPayloadDamagedText = "payload damaged";
 
 // Raw DEFLATE carries no checksum, so a damaged stream may inflate to wrong bytes. The build
 // records the CRC-32 of the stored payload beside it; this compares. A mismatch fails with

@@ -28,6 +28,18 @@ bool fits_stream(const StreamIndex& index, std::uint64_t stored_size) {
     return true;
 }
 
+std::vector<std::byte> encode_stream_index(const StreamIndex& index) {
+    std::vector<std::byte> out;
+    append_le(out, index.pieces.size(), 4);
+    append_le(out, index.container_size, 8);
+    for (const StreamPiece& piece : index.pieces) {
+        append_le(out, piece.stored_offset, 8);
+        append_le(out, piece.container_offset, 8);
+    }
+    append_le(out, payload_crc32(out), 4);
+    return out;
+}
+
 std::optional<StreamIndex> decode_stream_index(std::span<const std::byte> bytes,
                                                std::uint64_t stored_size) {
     if (bytes.size() < kIndexHeaderSize + kIndexCrcSize) return std::nullopt;

@@ -31,6 +31,9 @@ inline constexpr std::size_t kIndexPieceSize = 8 + 8;
 inline constexpr std::size_t kIndexCrcSize = 4;
 inline constexpr std::size_t kMaxIndexPieces = 64;
 
+// The index as the build records it, its CRC-32 at the end.
+std::vector<std::byte> encode_stream_index(const StreamIndex& index);
+
 // True when the index can describe a stream of `stored_size` bytes: one to 64 pieces, the first
 // at 0 and 0, both offsets increasing and before the ends, and a container size that a stream of
 // that length can inflate to.

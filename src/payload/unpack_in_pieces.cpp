@@ -11,7 +11,7 @@
 namespace pelko {
 
 StepResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored,
-                                               const StreamIndex& index, Platform& os) {
+                                               const StreamIndex& index, Machine& os) {
     if (index.pieces.size() < 2 || !fits_stream(index, stored.size()) ||
         index.container_size > SIZE_MAX) {
         return unpack_payload(stored, os);

@@ -6,16 +6,16 @@
 
 #include "payload/payload_entry.h"
 #include "payload/stream_index.h"
-#include "platform/platform.h"
+#include "platform/machine.h"
 #include "shared/setup_failure.h"
 
 namespace pelko {
 
-// unpack_payload with the pieces of `index` inflated at the same time (Platform::run_concurrently)
+// unpack_payload with the pieces of `index` inflated at the same time (Machine::run_concurrently)
 // into one buffer of the container's size, which the entries then share. The result, and the
 // failure text, are unpack_payload's: when the pieces do not give the whole stream (an index that
 // does not fit it, a buffer that cannot be had), unpack_payload itself gives the result.
 StepResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored,
-                                               const StreamIndex& index, Platform& os);
+                                               const StreamIndex& index, Machine& os);
 
 }  // namespace pelko

@@ -32,4 +32,9 @@ struct OsError {
 template <class T>
 using OsResult = std::expected<T, OsError>;
 
+// The error of a Win32 error code, its kind from the one table of codes the steps decide on
+// (not found: 2, 3, 15, 53, 67; already exists: 80, 183; access denied: 5; every other code:
+// other). The Win32 layer makes its errors with it, and so does the fake of the tests.
+OsError os_error_of(std::uint32_t code);
+
 }  // namespace pelko

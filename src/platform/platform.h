@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/buffer_allocator.h"
+#include "platform/machine.h"
 #include "platform/os_error.h"
 #include "platform/os_string.h"
 #include "platform/shell_link.h"
@@ -42,8 +42,8 @@ enum class ProgramWait { no, until_exit };
 // platform/windows; tests use an in-memory fake. Operations are stateless from the caller's view:
 // every handle they open is closed before they return, except where a FileHandle is returned and
 // the preload thread of preload_shell_link, which the platform itself waits for and closes.
-// Large buffers (the payload's) come from the platform too (BufferAllocator::allocate).
-class Platform : public BufferAllocator {
+// Memory and threads for the payload come from the platform too (Machine).
+class Platform : public Machine {
 public:
     ~Platform() override = default;
 
@@ -120,13 +120,6 @@ public:
     virtual OsResult<void> set_registry_value(std::string_view subkey, std::string_view name,
                                               std::uint32_t type,
                                               std::span<const std::byte> data) = 0;
-
-    // ---- Threads ------------------------------------------------------------------------------
-
-    // Runs `task` on up to `threads` threads at once, this one among them: fewer when the
-    // machine has fewer processors or a thread cannot be started (at least this one). Returns
-    // when every run has returned. `task` must not throw, and makes no other call of this class.
-    virtual void run_concurrently(const std::function<void()>& task, std::uint32_t threads) = 0;
 
     // ---- the Shell link ----------------------------------------------------------------------
 

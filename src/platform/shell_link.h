@@ -9,8 +9,6 @@ namespace pelko {
 
 // A COM result: negative for a failure.
 using HResult = std::int32_t;
-// The failure of a COM call that succeeded without handing back its interface.
-inline constexpr HResult kPointerError = static_cast<HResult>(0x80004003u);  // E_POINTER
 
 // A Shell link file as the installer writes it (texts in UTF-8).
 struct ShellLink {

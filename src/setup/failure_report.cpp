@@ -8,11 +8,10 @@
 
 namespace pelko {
 
-void report_failure(Platform& os, const SetupFailure& failure, bool update_mode) {
-    write_log_line(os, format_text("failed: {}", failure.text));
-    if (!update_mode) show_message(os, format_text("Pelko was not installed.\n\n{}", failure.text));
-    os.exit_process(1);
-    std::unreachable();  // exit_process never returns
+int report_failure(Platform& os, const SetupFailure& failure, bool update_mode) {
+    write_log_line(os, format_text(kFailedLine, failure.text));
+    if (!update_mode) show_message(os, format_text(kFailureMessage, failure.text));
+    return kFailureExitCode;
 }
 
 void show_message(Platform& os, std::string_view text) {

@@ -10,6 +10,7 @@
 #include "registration/uninstall_entry.h"
 #include "setup/command_line.h"
 #include "setup/failure_report.h"
+#include "setup/run_texts.h"
 #include "setup/setup_log.h"
 #include "shared/os_error_text.h"
 #include "shared/product.h"
@@ -20,27 +21,31 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 1. Command line.
     const bool update_mode = is_update_mode(read_arguments(os));
     // From here on, memory that runs out anywhere ends the run as a failure, with its line.
+    // That ends the process where it happens, as no caller can be told.
     os.on_memory_exhausted([&os, update_mode] {
-        report_failure(os, SetupFailure{std::string(kMemoryExhaustedText)}, update_mode);
+        const int code = report_failure(os, {std::string(kMemoryExhaustedText)}, update_mode);
+        os.exit_process(static_cast<std::uint32_t>(code));
     });
 
     // 2. Start line, before the single-instance test so that every start leaves it.
-    write_log_line(os, format_text("setup v{}, update: {}", kProductVersion, update_mode));
+    write_log_line(os, format_text(kStartLine, kProductVersion, update_mode));
 
     // 3. Single instance: only the existence of the mutex counts; it is held until exit.
     if (!os.create_named_mutex(kSetupMutexName)) {
-        write_log_line(os, "another setup is running");
+        write_log_line(os, kAnotherSetupLine);
         return 0;
     }
 
     // 4. Install directory.
     const std::optional<OsString> local_app_data = os.environment_variable("LOCALAPPDATA");
-    if (!local_app_data) report_failure(os, SetupFailure{"no LOCALAPPDATA"}, update_mode);
+    if (!local_app_data) {
+        return report_failure(os, {std::string(kNoLocalAppDataText)}, update_mode);
+    }
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
     // 5. Check, inflate and read the whole payload; nothing has changed yet.
     StepResult<EntryList> entries = unpack_embedded_payload(os, payload);
-    if (!entries) report_failure(os, entries.error(), update_mode);
+    if (!entries) return report_failure(os, entries.error(), update_mode);
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
     // Shell link object is made ready on another thread while this one stops running copies and
@@ -51,12 +56,12 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 6. Make running copies of the app quit.
     if (const StepResult<void> stopped = stop_running_instances(os, install_dir, update_mode);
         !stopped) {
-        report_failure(os, stopped.error(), update_mode);
+        return report_failure(os, stopped.error(), update_mode);
     }
 
     // 7. Install the files.
     const StepResult<std::uint64_t> installed = install_payload(os, install_dir, *entries);
-    if (!installed) report_failure(os, installed.error(), update_mode);
+    if (!installed) return report_failure(os, installed.error(), update_mode);
     entries->clear();
     const std::uint64_t payload_total = *installed;
 
@@ -72,26 +77,24 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
         const UninstallEntry entry{kDisplayName,     kProductVersion, kPublisher,
                                    install_dir_text, app_exe_text,    uninstall,
                                    estimated_size_kib(payload_total)};
-        if (!write_uninstall_entry(os, entry)) write_log_line(os, "installed apps entry not written");
+        if (!write_uninstall_entry(os, entry)) write_log_line(os, kEntryNotWrittenLine);
     }
 
     // 9. Start Menu shortcut when APPDATA is set (a failure is only logged).
     if (programs_dir) {
         const std::string shortcut = path_join(*programs_dir, kShortcutFileName).to_text();
         if (auto made = create_shortcut(os, shortcut, guard_exe_text, app_exe_text); !made) {
-            write_log_line(os, format_text("shortcut not written: {}", made.error().text));
+            write_log_line(os, format_text(kShortcutNotWrittenLine, made.error().text));
         }
     }
 
     // 10. Success line.
-    write_log_line(os, format_text("v{} installed in {}", kProductVersion, install_dir_text));
+    write_log_line(os, format_text(kSuccessLine, kProductVersion, install_dir_text));
 
     // 11. Start the installed app.
     if (const OsResult<void> started = start_installed_app(os, guard_exe); !started) {
-        report_failure(os,
-                       SetupFailure{format_text("Pelko not started: {}",
-                                                error_text(os, started.error()))},
-                       update_mode);
+        const SetupFailure failure{format_text(kNotStartedText, error_text(os, started.error()))};
+        return report_failure(os, failure, update_mode);
     }
 
     // 12. Done.

@@ -6,8 +6,9 @@
 namespace pelko {
 
 // The whole run, from the command line to the exit code, around the payload the executable
-// carries. Returns 0 for a completed run or when another setup is running; a failed step ends the
-// process through report_failure (exit code 1).
+// carries: 0 for a completed run or when another setup is running, report_failure's (1) after a
+// failed step. The entry point ends the process with it. Only memory that runs out where no
+// caller can be told ends the process from inside the run (see Platform::on_memory_exhausted).
 int run_setup(Platform& os, const EmbeddedPayload& payload);
 
 }  // namespace pelko

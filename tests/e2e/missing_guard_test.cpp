@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "environment_override.h"
 #include "in_process_setup.h"
@@ -28,11 +29,12 @@ TEST(MissingGuard, SuccessLineThenPelkoNotStarted) {
 
     const std::vector<std::string> messages = test::log_messages(local);
     ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[1], "v0.1.1 installed in " + test::narrow(install_dir));
-    EXPECT_TRUE(messages[2].starts_with("failed: Pelko not started: ")) << messages[2];
+    EXPECT_EQ(messages[1], testing::success_line(test::narrow(install_dir)));
+    EXPECT_TRUE(messages[2].starts_with(testing::failed_line(testing::not_started_failure(""))))
+        << messages[2];
     EXPECT_TRUE(messages[2].ends_with(" (os error 2)")) << messages[2];
     ASSERT_EQ(os.boxes.size(), 1u);
-    EXPECT_EQ(os.boxes[0], "Pelko was not installed.\n\n" + messages[2].substr(8));
+    EXPECT_EQ(os.boxes[0], testing::failure_box(messages[2].substr(8)));
     EXPECT_EQ(test::read_file(install_dir + L"\\pelko.exe"), "not really an app");
     EXPECT_TRUE(test::file_exists(programs + L"\\Pelko.lnk"));
 }

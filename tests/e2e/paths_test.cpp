@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "launch.h"
 #include "os_error_texts.h"
@@ -95,9 +96,7 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
         test::setup_launch(update ? L" --update" : L"",
                            {{L"LOCALAPPDATA", local}, {L"APPDATA", roaming}}),
         120000);
-    std::vector<std::string> expected_log{std::string("setup v0.1.1, update: ") +
-                                              (update ? "true" : "false"),
-                                          "v0.1.1 installed in " + install_text};
+    std::vector<std::string> expected_log = testing::expected_run_log(update, install_text);
     if (start == AppStart::started) {
         ASSERT_EQ(code, 0u);
         // The app the run started, from the exact folder.
@@ -112,7 +111,8 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
                   std::vector<std::wstring>{resolved(install_dir) + L"\\pelko-guard.exe"});
     } else {
         EXPECT_EQ(code, 1u);
-        expected_log.push_back("failed: Pelko not started: " + test::os_error_text_of(2));
+        expected_log.push_back(
+            testing::failed_line(testing::not_started_failure(test::os_error_text_of(2))));
     }
 
     // Every file, byte for byte, in the exact folder; no staging file.
@@ -134,21 +134,8 @@ void install_and_check(const std::wstring& local, const std::wstring& roaming,
 
     EXPECT_EQ(test::log_messages(long_form(resolved(local))), expected_log);
 
-    const std::pair<const wchar_t*, test::RegistryValue> values[] = {
-        {L"DisplayName", test::text_value(L"Pelko")},
-        {L"DisplayVersion", test::text_value(L"0.1.1")},
-        {L"Publisher", test::text_value(L"Daskove")},
-        {L"InstallLocation", test::text_value(install_shown)},
-        {L"DisplayIcon", test::text_value(install_shown + L"\\pelko.exe")},
-        {L"UninstallString",
-         test::text_value(L"\"" + install_shown + L"\\pelko-guard.exe\" --uninstall")},
-        {L"EstimatedSize", test::dword_value(static_cast<DWORD>(total >> 10))},
-        {L"NoModify", test::dword_value(1)},
-        {L"NoRepair", test::dword_value(1)},
-    };
-    for (const auto& [name, value] : values) {
-        EXPECT_EQ(test::read_uninstall_value(name), value) << test::narrow(name);
-    }
+    EXPECT_EQ(test::read_uninstall_values(),
+              testing::expected_uninstall_values(test::narrow(install_shown), total));
 
     const std::optional<test::ShortcutProperties> link = test::read_shortcut(long_form(resolved(programs) + L"\\Pelko.lnk"));
     ASSERT_TRUE(link.has_value()) << "no shortcut";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "launch.h"
 #include "payload_image.h"
@@ -21,11 +22,11 @@ struct PayloadIntegrity : ::testing::Test {
     // Starts a copy of the installer with one payload byte flipped, deep inside the stream, with
     // the arguments (" --update") and LOCALAPPDATA `local`.
     test::Process start_damaged_copy(const std::wstring& arguments) {
-        const auto section = test::find_payload_section(image);
-        EXPECT_TRUE(section.has_value());
-        if (!section) return {};
+        const auto payload = test::payload_in(image);
+        EXPECT_TRUE(payload.has_value());
+        if (!payload) return {};
         std::string damaged = image;
-        damaged[section->stored_at() + section->size / 2] ^= 0x01;
+        damaged[test::stored_offset(image, *payload) + payload->stored.size() / 2] ^= 0x01;
         test::LaunchOptions launch = test::launch_of(dir + L"\\pelko-setup.exe", arguments);
         EXPECT_TRUE(test::write_file(launch.program, damaged));
         launch.environment = {{L"LOCALAPPDATA", local}, {L"APPDATA", local + L"\\Roaming"}};
@@ -35,13 +36,13 @@ struct PayloadIntegrity : ::testing::Test {
 };
 
 TEST_F(PayloadIntegrity, TheBuildRecordsTheCrcOfTheStoredPayload) {
-    const auto section = test::find_payload_section(image);
-    ASSERT_TRUE(section.has_value());
-    const std::string stored = image.substr(section->stored_at(), section->size);
-    EXPECT_EQ(test::le32(image, section->offset),
-              testing::crc32_of(std::as_bytes(std::span(stored))));
+    const auto payload = test::payload_in(image);
+    ASSERT_TRUE(payload.has_value());
+    EXPECT_EQ(payload->recorded_crc32, testing::crc32_of(payload->stored));
     // The stored payload is the packed payload file, byte for byte.
-    EXPECT_EQ(stored, test::read_file(test::build_path("payload/payload.bin")));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(payload->stored.data()),
+                          payload->stored.size()),
+              test::read_file(test::build_path("payload/payload.bin")));
 }
 
 TEST_F(PayloadIntegrity, AlteredPayloadInUpdateModeFailsSilentlyAndInstallsNothing) {
@@ -50,7 +51,7 @@ TEST_F(PayloadIntegrity, AlteredPayloadInUpdateModeFailsSilentlyAndInstallsNothi
     EXPECT_FALSE(test::shows_window(setup.id(), 2000));
     EXPECT_EQ(setup.wait(60000), 1u);
     EXPECT_EQ(test::log_messages(local),
-              (std::vector<std::string>{"setup v0.1.1, update: true", "failed: payload damaged"}));
+              (std::vector<std::string>{testing::start_line(true), testing::failed_line("payload damaged")}));
     EXPECT_FALSE(test::file_exists(local + L"\\Programs"));
     EXPECT_FALSE(test::file_exists(local + L"\\Roaming"));
 }
@@ -60,9 +61,9 @@ TEST_F(PayloadIntegrity, AlteredPayloadShowsTheReason) {
     ASSERT_TRUE(setup.valid());
     const auto text = test::take_message_box(setup.id(), L"Pelko Setup", 30000);
     ASSERT_TRUE(text.has_value()) << "no message box";
-    EXPECT_EQ(test::narrow(*text), "Pelko was not installed.\n\npayload damaged");
+    EXPECT_EQ(test::narrow(*text), testing::failure_box("payload damaged"));
     EXPECT_EQ(setup.wait(30000), 1u);
-    EXPECT_EQ(test::log_messages(local).back(), "failed: payload damaged");
+    EXPECT_EQ(test::log_messages(local).back(), testing::failed_line("payload damaged"));
     EXPECT_FALSE(test::file_exists(local + L"\\Programs"));
 }
 

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "launch.h"
 #include "readback.h"
@@ -15,11 +16,6 @@
 
 namespace pelko {
 namespace {
-
-// The uninstall value of the name, as read back, is the expected one.
-void expect_value(const wchar_t* name, const test::RegistryValue& expected) {
-    EXPECT_EQ(test::read_uninstall_value(name), expected) << test::narrow(name);
-}
 
 struct RegistrationRun : test::SeparateUser {
     std::wstring roaming, programs, start_log;
@@ -64,16 +60,10 @@ TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
         total += std::filesystem::file_size(install_dir + L"\\" + name, missing);
         ASSERT_FALSE(missing) << test::narrow(name);
     }
-    expect_value(L"DisplayName", test::text_value(L"Pelko"));
-    expect_value(L"DisplayVersion", test::text_value(L"0.1.1"));
-    expect_value(L"Publisher", test::text_value(L"Daskove"));
-    expect_value(L"InstallLocation", test::text_value(install_dir));
-    expect_value(L"DisplayIcon", test::text_value(app));
-    expect_value(L"UninstallString", test::text_value(L"\"" + guard + L"\" --uninstall"));
-    expect_value(L"EstimatedSize", test::dword_value(static_cast<DWORD>(total >> 10)));
-    expect_value(L"NoModify", test::dword_value(1));
-    expect_value(L"NoRepair", test::dword_value(1));
-    expect_value(L"Comments", test::text_value(L"kept"));
+    std::vector<testing::ExpectedValue> expected =
+        testing::expected_uninstall_values(test::narrow(install_dir), total);
+    expected.insert(expected.begin(), {"Comments", REG_SZ, testing::reg_sz("kept")});
+    EXPECT_EQ(test::read_uninstall_values(), expected);
 
     const std::optional<test::ShortcutProperties> shortcut = test::read_shortcut(programs + L"\\Pelko.lnk");
     ASSERT_TRUE(shortcut.has_value());
@@ -90,8 +80,8 @@ TEST_F(RegistrationRun, FirstInstallRegistersTheAppAndStartsTheGuard) {
 
     // Exactly two lines: the start and the success.
     EXPECT_EQ(test::log_messages(local),
-              (std::vector<std::string>{"setup v0.1.1, update: false",
-                                        "v0.1.1 installed in " + test::narrow(install_dir)}));
+              (std::vector<std::string>{testing::start_line(false),
+                                        testing::success_line(test::narrow(install_dir))}));
 }
 
 TEST_F(RegistrationRun, MissingProgramsFolderIsLoggedAndTheRunSucceeds) {
@@ -99,9 +89,9 @@ TEST_F(RegistrationRun, MissingProgramsFolderIsLoggedAndTheRunSucceeds) {
     ASSERT_EQ(run_setup_exe(local), 0u);
     const std::vector<std::string> messages = test::log_messages(local);
     ASSERT_EQ(messages.size(), 3u);
-    EXPECT_TRUE(messages[1].starts_with("shortcut not written: ")) << messages[1];
+    EXPECT_TRUE(messages[1].starts_with(testing::shortcut_not_written_line(""))) << messages[1];
     EXPECT_TRUE(messages[1].ends_with("(0x80070003)")) << messages[1];
-    EXPECT_EQ(messages[2], "v0.1.1 installed in " + test::narrow(install_dir));
+    EXPECT_EQ(messages[2], testing::success_line(test::narrow(install_dir)));
     EXPECT_FALSE(test::file_exists(programs + L"\\Pelko.lnk"));
 }
 

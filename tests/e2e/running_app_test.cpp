@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "launch.h"
 #include "test_paths.h"
@@ -54,9 +55,9 @@ TEST_F(RunningApp, DemoAppFromTheInstallDirectoryIsAskedToQuit) {
     const std::string install_text = test::narrow(install_dir);
     const std::vector<std::string> update_run(messages.end() - 3, messages.end());
     EXPECT_EQ(update_run, (std::vector<std::string>{
-                              "setup v0.1.1, update: true",
-                              "asking " + install_text + "\\pelko.exe to quit",
-                              "v0.1.1 installed in " + install_text}));
+                              testing::start_line(true),
+                              testing::asking_line(testing::app_exe_of(install_text)),
+                              testing::success_line(install_text)}));
 }
 
 // The one run of the 20-second wait under Wine (its logic is instances_test's, and the update
@@ -77,16 +78,16 @@ TEST_F(RunningApp, CopyIgnoringQuitEndsTheRunAfterTheWaitWithTheStillRunningBox)
     const auto text = test::take_message_box(setup.id(), L"Pelko Setup", 35000);
     const ULONGLONG waited = GetTickCount64() - start;
     ASSERT_TRUE(text.has_value()) << "no message box";
-    EXPECT_EQ(test::narrow(*text), std::string("Pelko was not installed.\n\n") + kStillRunning);
+    EXPECT_EQ(test::narrow(*text), testing::failure_box(kStillRunning));
     EXPECT_GE(waited, 20000u);
     EXPECT_LT(waited, 28000u);
     EXPECT_EQ(setup.wait(10000), 1u);
 
     const std::string install_text = test::narrow(install_dir);
     EXPECT_EQ(log_messages(local),
-              (std::vector<std::string>{"setup v0.1.1, update: false",
-                                        "asking " + install_text + "\\pelko.exe to quit",
-                                        std::string("failed: ") + kStillRunning}));
+              (std::vector<std::string>{testing::start_line(false),
+                                        testing::asking_line(testing::app_exe_of(install_text)),
+                                        testing::failed_line(kStillRunning)}));
     // The request reached the copy's program; the installer never ends a process itself.
     const std::string runs = test::read_file(app + L".txt");
     EXPECT_NE(runs.find(test::narrow(L"\"" + app + L"\" --quit\n")), std::string::npos) << runs;

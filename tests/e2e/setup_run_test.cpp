@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "launch.h"
 #include "test_paths.h"
@@ -19,7 +20,7 @@ TEST(SetupRun, MissingLocalAppDataShowsTheBoxAndExitsOne) {
     ASSERT_TRUE(setup.valid());
     const auto text = test::take_message_box(setup.id(), L"Pelko Setup", 30000);
     ASSERT_TRUE(text.has_value()) << "no message box";
-    EXPECT_EQ(test::narrow(*text), "Pelko was not installed.\n\nno LOCALAPPDATA");
+    EXPECT_EQ(test::narrow(*text), testing::failure_box("no LOCALAPPDATA"));
     EXPECT_EQ(setup.wait(30000), 1u);
 }
 
@@ -38,7 +39,7 @@ TEST(SetupRun, HeldMutexMeansAnotherSetupIsRunning) {
     const auto code = test::run_program(setup_launch(L"", {{L"LOCALAPPDATA", local}}));
     CloseHandle(held);
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(log_messages(local), (std::vector<std::string>{"setup v0.1.1, update: false",
+    EXPECT_EQ(log_messages(local), (std::vector<std::string>{testing::start_line(false),
                                                              "another setup is running"}));
 }
 
@@ -50,7 +51,7 @@ TEST(SetupRun, StartLineCarriesTimeAndTheInstallersProcessId) {
     setup.wait(60000);
     const std::vector<test::LogLine> lines = log_lines(local);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front().message, "setup v0.1.1, update: true");
+    EXPECT_EQ(lines.front().message, testing::start_line(true));
     EXPECT_EQ(lines.front().process_id, setup.id());
     EXPECT_GT(lines.front().millis, 1'600'000'000'000ULL);  // after September 2020
     test::end_app(local + L"\\Programs\\Pelko");

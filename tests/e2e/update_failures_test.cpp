@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "launch.h"
 #include "os_error_texts.h"
@@ -84,8 +85,8 @@ TEST_F(UpdateFailure, FileWhereTheInstallDirectoryShouldBe) {
     test::create_directories(local + L"\\Programs");
     ASSERT_TRUE(test::write_file(install_dir, "a file"));
     EXPECT_EQ(expect_silent_failure(setup_exe()),
-              (std::vector<std::string>{"setup v0.1.1, update: true",
-                                        "failed: " + os_error(ERROR_ALREADY_EXISTS)}));
+              (std::vector<std::string>{testing::start_line(true),
+                                        testing::failed_line(os_error(ERROR_ALREADY_EXISTS))}));
     EXPECT_EQ(test::read_file(install_dir), "a file");
 }
 
@@ -94,9 +95,9 @@ TEST_F(UpdateFailure, DirectoryWhereTheStagingFileShouldBe) {
     test::create_directories(install_dir + L"\\pelko.new");
     const std::vector<std::string> log = expect_silent_failure(setup_exe());
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], "setup v0.1.1, update: true");
-    EXPECT_EQ(log[1], "failed: " + test::narrow(install_dir) + "\\pelko.new: " +
-                          os_error(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(log[0], testing::start_line(true));
+    EXPECT_EQ(log[1], testing::failed_line(test::narrow(install_dir) + "\\pelko.new: " +
+                                           os_error(ERROR_ACCESS_DENIED)));
     EXPECT_FALSE(test::file_exists(install_dir + L"\\pelko.exe"));
 }
 
@@ -105,8 +106,9 @@ TEST_F(UpdateFailure, DirectoryWhereATargetFileShouldBe) {
     test::create_directories(install_dir + L"\\driver\\license.txt\\inside");
     const std::vector<std::string> log = expect_silent_failure(setup_exe());
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], "setup v0.1.1, update: true");
-    const std::string prefix = "failed: " + test::narrow(install_dir) + "\\driver/license.txt: ";
+    EXPECT_EQ(log[0], testing::start_line(true));
+    const std::string prefix =
+        testing::failed_line(test::narrow(install_dir) + "\\driver/license.txt: ");
     EXPECT_EQ(log[1].substr(0, prefix.size()), prefix) << log[1];
     EXPECT_TRUE(log[1].ends_with(")")) << log[1];
     EXPECT_TRUE(test::file_exists(install_dir + L"\\driver\\license.txt\\inside"));
@@ -121,16 +123,16 @@ TEST_F(UpdateFailure, AppThatCannotBeStarted) {
     const std::vector<std::string> log = expect_silent_failure(child(L"no-guard"));
     const std::string install_text = test::narrow(install_dir);
     EXPECT_EQ(log, (std::vector<std::string>{
-                       "setup v0.1.1, update: true", "v0.1.1 installed in " + install_text,
-                       "failed: Pelko not started: " + os_error(ERROR_FILE_NOT_FOUND)}));
+                       testing::start_line(true), testing::success_line(install_text),
+                       testing::failed_line(testing::not_started_failure(os_error(ERROR_FILE_NOT_FOUND)))}));
     EXPECT_EQ(test::read_file(install_dir + L"\\pelko.exe"), "the app, without its guard");
 }
 
 TEST_F(UpdateFailure, PayloadNameOutsideTheInstallDirectory) {
     fresh(L"e2e-update-bad-name");
     EXPECT_EQ(expect_silent_failure(child(L"bad-name")),
-              (std::vector<std::string>{"setup v0.1.1, update: true",
-                                        "failed: bad name ../pelko-guard.exe"}));
+              (std::vector<std::string>{testing::start_line(true),
+                                        testing::failed_line("bad name ../pelko-guard.exe")}));
     EXPECT_FALSE(test::file_exists(install_dir));
     EXPECT_FALSE(test::file_exists(local + L"\\Programs\\pelko-guard.exe"));
 }

@@ -7,7 +7,7 @@
 # entry carry. A payload
 # of 3.5 GiB, or of 30 million entries, in a process that cannot have that much memory fails with
 # a text, not an abort.
-# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
+# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=... -DVERSION=...
 #         -DLAUNCHER=... -DRESOURCES_TEST=... -P custom_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -55,7 +55,8 @@ endfunction()
 
 set(build ${WORK}/build)
 run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
-    -DCMAKE_BUILD_TYPE=Release -DPELKO_PACKER=${PACKER} -DPELKO_PAYLOAD=${WORK}/staging.bin)
+    -DCMAKE_BUILD_TYPE=Release -DPELKO_PACKER=${PACKER} -DPELKO_PAYLOAD=${WORK}/staging.bin
+    -DPELKO_VERSION=${VERSION})
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2
                 OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
 if(code EQUAL 0 OR NOT out MATCHES "staging.bin: bad name a.new")
@@ -65,7 +66,7 @@ endif()
 run("configure unchecked" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD_CHECK=OFF)
 run("build unchecked" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
 run_installer(refused)
-expect_log_messages("the unchecked payload" "setup v0.1.1, update: true" "failed: bad name a.new")
+expect_log_messages("the unchecked payload" "setup v${VERSION}, update: true" "failed: bad name a.new")
 if(NOT code EQUAL 1 OR EXISTS ${WORK}/refused/Programs)
   message(FATAL_ERROR "the refused payload: exit code ${code}, or files were written")
 endif()

@@ -1,6 +1,6 @@
 # An installer around a payload of 9 MiB, whose stream the packer cuts into two pieces: the build
-# records an index of two pieces, and the installer, run under Wine, inflates them at the same
-# time and installs every file with the bytes of the payload.
+# places a section with an index of two pieces, and the installer, run under Wine, inflates them
+# at the same time and installs every file with the bytes of the payload.
 # Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
 #         -DLAUNCHER=... -P large_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
@@ -10,26 +10,26 @@ include(${CMAKE_CURRENT_LIST_DIR}/release_steps.cmake)
 
 run("making the files" ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_large_payload.py ${WORK})
 run("pelko-pack pack" ${PACKER} pack ${WORK}/manifest.txt ${WORK}/payload.bin
-    --index ${WORK}/packed.index)
-# The index pack wrote from the cuts it made is the one read off the stream afterwards.
-run("pelko-pack index" ${PACKER} index ${WORK}/payload.bin ${WORK}/payload.index)
-if(NOT out MATCHES "^2 piece\\(s\\)")
+    --section ${WORK}/packed.section)
+# The section pack wrote from the cuts it made is the one the build makes of the payload file,
+# with the index read off the stream.
+run("pelko-pack prepare" ${PACKER} prepare ${WORK}/payload.bin ${WORK}/payload.section)
+if(NOT out MATCHES ": 2 piece\\(s\\)")
   message(FATAL_ERROR "the packed stream is not indexed in two pieces: ${out}")
 endif()
-run("comparing the indexes" ${CMAKE_COMMAND} -E compare_files ${WORK}/packed.index
-    ${WORK}/payload.index)
+run("comparing the sections" ${CMAKE_COMMAND} -E compare_files ${WORK}/packed.section
+    ${WORK}/payload.section)
 
 set(build ${WORK}/build)
 run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
     -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${WORK}/payload.bin -DPELKO_PACKER=${PACKER})
 run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
-# The executable carries the index the packer wrote right after the stored payload.
-run("finding the index in the executable" ${PYTHON} -c [[
-import sys
-exe, payload, index = (open(path, "rb").read() for path in sys.argv[1:4])
-at = exe.find(payload)
-sys.exit(0 if at > 0 and exe[at + len(payload):at + len(payload) + len(index)] == index else 1)
-]] ${build}/pelko-setup.exe ${WORK}/payload.bin ${WORK}/payload.index)
+# The executable carries that section, its index of two pieces.
+run("pelko-pack list --json of the installer" ${PACKER} list --json ${build}/pelko-setup.exe)
+string(JSON pieces GET "${out}" index_pieces)
+if(NOT pieces EQUAL 2)
+  message(FATAL_ERROR "the installer's index has ${pieces} pieces, not 2")
+endif()
 
 # Update mode: the payload has no guard, so the run fails after its success line without a box.
 wine_path(${WORK}/local local)

@@ -18,12 +18,12 @@ OsResult<void> FakePlatform::move_replacing(const OsString& from, const OsString
     const std::string source = normalize(from);
     const std::string target = normalize(to);
     const auto it = files.find(source);
-    if (it == files.end()) return std::unexpected(OsError{OsErrorKind::not_found, 2});
+    if (it == files.end()) return std::unexpected(os_error_of(2));
     const std::string parent = parent_key(target);
     if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError{OsErrorKind::not_found, 3});
+        return std::unexpected(os_error_of(3));
     }
-    if (directories.contains(target)) return std::unexpected(OsError{OsErrorKind::access_denied, 5});
+    if (directories.contains(target)) return std::unexpected(os_error_of(5));
     if (source == target) return {};
     std::string contents = std::move(it->second);
     files.erase(it);
@@ -36,7 +36,7 @@ OsResult<void> FakePlatform::delete_file(const OsString& path) {
     if (const auto code = enter("delete_file", path.to_text())) {
         return std::unexpected(injected_error(*code));
     }
-    if (files.erase(normalize(path)) == 0) return std::unexpected(OsError{OsErrorKind::not_found, 2});
+    if (files.erase(normalize(path)) == 0) return std::unexpected(os_error_of(2));
     return {};
 }
 

@@ -20,6 +20,15 @@ FakePlatform::FakePlatform() {
     };
 }
 
+void FakePlatform::add_user() {
+    add_directory(std::string(kFakeLocalAppData));
+    set_env("LOCALAPPDATA", std::string(kFakeLocalAppData));
+}
+
+std::vector<std::string> FakePlatform::user_log() const {
+    return log_messages(OsString::from_utf8(kFakeLocalAppData));
+}
+
 void FakePlatform::set_env(const std::string& name, const std::string& value) {
     environment[name] = OsString::from_utf8(value);
 }
@@ -121,7 +130,7 @@ OsResult<void> FakePlatform::create_named_mutex(std::string_view name) {
         return std::unexpected(injected_error(*code));
     }
     if (!mutexes.insert(std::string(name)).second) {
-        return std::unexpected(OsError{OsErrorKind::already_exists, 183});
+        return std::unexpected(os_error_of(183));
     }
     return {};
 }
@@ -177,11 +186,11 @@ OsResult<void> FakePlatform::create_directory(const OsString& path) {
         return std::unexpected(injected_error(*code));
     }
     if (directories.contains(key) || files.contains(key)) {
-        return std::unexpected(OsError{OsErrorKind::already_exists, 183});
+        return std::unexpected(os_error_of(183));
     }
     const std::string parent = parent_key(key);
     if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError{OsErrorKind::not_found, 3});
+        return std::unexpected(os_error_of(3));
     }
     directories.insert(key);
     return {};
@@ -201,9 +210,9 @@ OsResult<FileHandle> FakePlatform::open_file(std::string_view operation, const O
     }
     const std::string parent = parent_key(key);
     if (parent.size() > 2 && !directories.contains(parent)) {
-        return std::unexpected(OsError{OsErrorKind::not_found, 3});
+        return std::unexpected(os_error_of(3));
     }
-    if (directories.contains(key)) return std::unexpected(OsError{OsErrorKind::access_denied, 5});
+    if (directories.contains(key)) return std::unexpected(os_error_of(5));
     std::string& contents = files[key];  // created when missing
     if (truncate) contents.clear();
     const std::uintptr_t handle = next_handle_++;
@@ -217,7 +226,7 @@ OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
 
 OsResult<std::uint32_t> FakePlatform::write_file(FileHandle file, std::span<const std::byte> data) {
     const auto it = open_files_.find(file.value);
-    if (it == open_files_.end()) return std::unexpected(OsError{OsErrorKind::other, 6});
+    if (it == open_files_.end()) return std::unexpected(os_error_of(6));
     if (const auto code = enter("write_file", format_text("{} {}", it->second, data.size()))) {
         return std::unexpected(injected_error(*code));
     }

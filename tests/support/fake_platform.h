@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
 #include "platform/platform.h"
 #include "setup_run.h"
 
 namespace pelko::testing {
 
-// A failure a test injects through `fail_with`: the code as given, of no particular kind.
-inline OsError injected_error(std::uint32_t code) { return OsError{OsErrorKind::other, code}; }
+// A failure a test injects through `fail_with`: the code, of the kind the Win32 layer gives it.
+inline OsError injected_error(std::uint32_t code) { return os_error_of(code); }
 
 // An in-memory Windows: a file system (paths compared without regard to ASCII case, '/' and '\'
 // alike), environment, clocks that only move when slept, and a record of every call made (for
@@ -68,6 +69,8 @@ public:
         friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
     };
     std::map<std::pair<std::string, std::string>, RegistryValue> registry;
+    // The values under a subkey, sorted by name, as the expectations give them.
+    std::vector<ExpectedValue> registry_values(std::string_view subkey) const;
 
     // The Shell link (fake_shell_link.cpp): links saved, by normalized path. A save fails with
     // `shell_link_failure` when it is set, and with 0x80070003 (and its message from
@@ -90,6 +93,10 @@ public:
     std::function<void()> on_sleep;
 
     // Helpers for tests.
+    // The fake's user (kFakeLocalAppData): LOCALAPPDATA set and its folder made.
+    void add_user();
+    // The messages of the user's setup log, without time and process id.
+    std::vector<std::string> user_log() const;
     void set_env(const std::string& name, const std::string& value);
     void add_directory(const std::string& path);  // with its parents
     bool has_file(const std::string& path) const;

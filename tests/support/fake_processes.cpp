@@ -32,7 +32,7 @@ OsResult<void> FakePlatform::run_program(const OsString& program, const OsString
     if (const auto code = enter("run_program", program.to_text() + "|" + command_line.to_text())) {
         return std::unexpected(injected_error(*code));
     }
-    if (!files.contains(normalize(program))) return std::unexpected(OsError{OsErrorKind::not_found, 2});
+    if (!files.contains(normalize(program))) return std::unexpected(os_error_of(2));
     started.push_back(StartedProgram{program.to_text(), command_line.to_text(),
                                      wait == ProgramWait::until_exit});
     if (on_run_program) on_run_program(started.back());

@@ -13,4 +13,12 @@ OsResult<void> FakePlatform::set_registry_value(std::string_view subkey, std::st
     return {};
 }
 
+std::vector<ExpectedValue> FakePlatform::registry_values(std::string_view subkey) const {
+    std::vector<ExpectedValue> values;  // the map keeps them sorted by subkey, then name
+    for (const auto& [key, value] : registry) {
+        if (key.first == subkey) values.push_back({key.second, value.type, value.data});
+    }
+    return values;
+}
+
 }  // namespace pelko::testing

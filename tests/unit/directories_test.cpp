@@ -48,6 +48,43 @@ TEST(CreateDirectoryAll, OtherErrorsStopTheWalk) {
     EXPECT_EQ(os.directories, (std::set<std::string>{"c:\\d"}));
 }
 
+// The walk decides on the kind of the code Windows gives: every not-found code sends it up to
+// the parent (and back down), an already-exists code on a directory is no error, any other code
+// ends it with that code.
+TEST(CreateDirectoryAll, DecidesOnTheKindOfEachCodeWindowsGives) {
+    const auto failing_once = [](FakePlatform& os, std::string path, std::uint32_t code) {
+        os.fail_with = [path, code, done = false](std::string_view op,
+                                                  const std::string& arg) mutable
+            -> std::optional<std::uint32_t> {
+            if (op != "create_directory" || arg != path || done) return std::nullopt;
+            done = true;
+            return code;
+        };
+    };
+    for (const std::uint32_t code : {2u, 3u, 15u, 53u, 67u}) {
+        FakePlatform os;
+        os.add_directory("C:\\d");
+        failing_once(os, "C:\\d\\x\\y", code);
+        EXPECT_TRUE(create_directory_all(os, OsString::from_utf8("C:\\d\\x\\y"))) << code;
+        EXPECT_TRUE(os.directories.contains("c:\\d\\x\\y")) << code;
+    }
+    for (const std::uint32_t code : {80u, 183u}) {
+        FakePlatform os;
+        os.add_directory("C:\\d");
+        failing_once(os, "C:\\d", code);
+        EXPECT_TRUE(create_directory_all(os, OsString::from_utf8("C:\\d"))) << code;
+    }
+    for (const std::uint32_t code : {5u, 32u, 123u}) {
+        FakePlatform os;
+        os.add_directory("C:\\d");
+        failing_once(os, "C:\\d\\x", code);
+        const auto made = create_directory_all(os, OsString::from_utf8("C:\\d\\x\\y"));
+        ASSERT_FALSE(made) << code;
+        EXPECT_EQ(made.error().code, code);
+        EXPECT_EQ(os.directories, (std::set<std::string>{"c:\\d"})) << code;
+    }
+}
+
 TEST(CreateDirectoryAll, NulIsRefusedAndNothingIsMade) {
     FakePlatform os;
     const auto r = create_directory_all(os, OsString::from_utf8(std::string("C:\\a\0b", 6)));

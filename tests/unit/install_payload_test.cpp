@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "expected.h"
 #include "fake_platform.h"
 #include "payload/staging_path.h"
 #include "payload_builder.h"
+#include "platform/text_format.h"
 
 namespace pelko {
 namespace {
@@ -12,18 +14,18 @@ namespace {
 using testing::ContainerBuilder;
 using testing::FakePlatform;
 
-constexpr const char* kInstall = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko";
+const std::string kInstall = testing::install_dir_of();
 const std::string kDenied = "Access is denied. (os error 5)";
 
 std::vector<PayloadEntry> entries_of(const ContainerBuilder& container) {
     return testing::read_entries(container.bytes);
 }
 
-std::string in_install(const std::string& name) { return std::string(kInstall) + "\\" + name; }
+std::string in_install(const std::string& name) { return kInstall + "\\" + name; }
 
 struct InstallPayload : ::testing::Test {
     FakePlatform os;
-    void SetUp() override { os.add_directory("C:\\Users\\a\\AppData\\Local"); }
+    void SetUp() override { os.add_user(); }
     StepResult<std::uint64_t> install(const std::vector<PayloadEntry>& entries) {
         return install_payload(os, OsString::from_utf8(kInstall), entries);
     }
@@ -94,18 +96,19 @@ TEST_F(InstallPayload, MoveIsTriedTwentyTimesThenTheStagingFileIsDeleted) {
     os.fail_with = [&](std::string_view op, const std::string& arg) -> std::optional<std::uint32_t> {
         if (op != "move_replacing" || !arg.ends_with("pelko-guard.exe")) return std::nullopt;
         ++moves;
-        return moves < 20 ? 32u : 5u;  // the last attempt's error is the one reported
+        return moves < kMoveAttempts ? 32u : 5u;  // the last attempt's error is the one reported
     };
     const auto entries = entries_of(ContainerBuilder{}.entry("pelko.exe", "A")
                                         .entry("pelko-guard.exe", "G").entry("pelko-temp.exe", "T"));
     const auto total = install(entries);
     ASSERT_FALSE(total.has_value());
     EXPECT_EQ(total.error().text, in_install("pelko-guard.exe") + ": " + kDenied);
-    EXPECT_EQ(moves, 20);
-    EXPECT_EQ(os.calls_of("sleep"), std::vector<std::string>(20, "sleep 250"));
+    EXPECT_EQ(moves, kMoveAttempts);
+    const std::string pause = format_text("sleep {}", kMovePause.count());
+    EXPECT_EQ(os.calls_of("sleep"), std::vector<std::string>(kMoveAttempts, pause));
     // Moves and pauses alternate; the delete comes after the last pause.
     const auto& calls = os.calls;
-    const auto last_sleep = std::find(calls.rbegin(), calls.rend(), "sleep 250");
+    const auto last_sleep = std::find(calls.rbegin(), calls.rend(), pause);
     ASSERT_NE(last_sleep, calls.rend());
     EXPECT_EQ(*(last_sleep - 1), "delete_file " + in_install("pelko-guard.new"));
     EXPECT_FALSE(os.has_file(in_install("pelko-guard.new")));
@@ -123,7 +126,8 @@ TEST_F(InstallPayload, MoveThatSucceedsOnALaterAttemptGoesOn) {
     };
     const auto total = install(entries_of(ContainerBuilder{}.entry("pelko.exe", "APP")));
     ASSERT_TRUE(total.has_value());
-    EXPECT_EQ(os.calls_of("sleep"), std::vector<std::string>(7, "sleep 250"));
+    EXPECT_EQ(os.calls_of("sleep"),
+              std::vector<std::string>(7, format_text("sleep {}", kMovePause.count())));
     EXPECT_EQ(os.file(in_install("pelko.exe")), "APP");
     EXPECT_FALSE(os.has_file(in_install("pelko.new")));
 }
@@ -147,7 +151,7 @@ TEST_F(InstallPayload, FailureTexts) {
     };
     for (const Case& c : cases) {
         FakePlatform fresh;
-        fresh.add_directory("C:\\Users\\a\\AppData\\Local");
+        fresh.add_user();
         fresh.fail_with = [&](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
             if (op == c.failing_op) return 5u;
             return std::nullopt;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "expected.h"
 #include "fake_platform.h"
 #include "instances/find_processes.h"
 #include "instances/instance_wait.h"
@@ -15,24 +16,22 @@ namespace {
 
 using testing::FakePlatform;
 
-constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
-constexpr const char* kInstallDir = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko";
-constexpr const char* kInstalledApp = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe";
+const std::string kInstallDir = testing::install_dir_of();
+const std::string kInstalledApp = testing::app_exe_of();
 
 struct Instances : ::testing::Test {
     FakePlatform os;
     const OsString install_dir = OsString::from_utf8(kInstallDir);
 
     void SetUp() override {
-        os.add_directory(kLocal);
-        os.set_env("LOCALAPPDATA", kLocal);
+        os.add_user();
     }
     void add_file(const std::string& path) {
         os.add_directory(path.substr(0, path.find_last_of('\\')));
         os.files[FakePlatform::normalize(OsString::from_utf8(path))] = "MZ";
     }
     std::vector<std::string> log_messages() const {
-        return os.log_messages(OsString::from_utf8(kLocal));
+        return os.user_log();
     }
     // Every process ends once the monotonic clock reaches the given reading.
     void end_all_at(MonotonicTime when) {
@@ -73,7 +72,7 @@ TEST_F(Instances, WatchListKeepsSnapshotOrderAndEachIdOnce) {
 
 TEST_F(Instances, NoAppRunningMeansNoTargetEvenWithTheGuard) {
     os.processes = {{7, "pelko-guard.exe", "\"C:\\x\\pelko-guard.exe\""}};
-    EXPECT_FALSE(locate_quit_target(os, install_dir).has_value());
+    EXPECT_FALSE(locate_quit_target(os, install_dir, os.process_snapshot()).has_value());
     EXPECT_EQ(find_processes(os, kWatchList), (std::vector<std::uint32_t>{7}));
 }
 
@@ -81,7 +80,7 @@ TEST_F(Instances, UnreadableFirstProcessIsSkippedForTheSecond) {
     add_file("D:\\Tools\\Pelko\\pelko.exe");
     os.processes = {{10, "pelko.exe", std::nullopt},
                     {11, "pelko.exe", "\"d:\\tools\\Pelko\\PELKO.exe\" --tray"}};
-    const QuitTarget target = locate_quit_target(os, install_dir);
+    const QuitTarget target = locate_quit_target(os, install_dir, os.process_snapshot());
     ASSERT_TRUE(target.has_value());
     EXPECT_EQ(target->wtf8(), "d:\\tools\\Pelko\\PELKO.exe");  // exactly as taken
 }
@@ -90,21 +89,21 @@ TEST_F(Instances, FirstReadableProgramMissingFallsBackWithoutTakingTheSecond) {
     add_file("D:\\Tools\\Pelko\\pelko.exe");
     os.processes = {{10, "pelko.exe", "\"E:\\gone\\pelko.exe\""},
                     {11, "pelko.exe", "\"D:\\Tools\\Pelko\\pelko.exe\""}};
-    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+    EXPECT_EQ(locate_quit_target(os, install_dir, os.process_snapshot())->wtf8(), kInstalledApp);
 }
 
 TEST_F(Instances, UnreadableOrUnusableCommandLinesFallBackToTheInstallDirectory) {
     add_file("C:\\Program Files\\Pelko\\pelko.exe");
     os.processes = {{10, "pelko.exe", std::nullopt}, {11, "pelko.exe", std::nullopt}};
-    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+    EXPECT_EQ(locate_quit_target(os, install_dir, os.process_snapshot())->wtf8(), kInstalledApp);
 
     // Unquoted with a space: "C:\Program" does not exist.
     os.processes = {{10, "pelko.exe", "C:\\Program Files\\Pelko\\pelko.exe --x"}};
-    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+    EXPECT_EQ(locate_quit_target(os, install_dir, os.process_snapshot())->wtf8(), kInstalledApp);
 
     // An all-blank command line gives an empty program, which never exists.
     os.processes = {{10, "pelko.exe", " \t "}};
-    EXPECT_EQ(locate_quit_target(os, install_dir)->wtf8(), kInstalledApp);
+    EXPECT_EQ(locate_quit_target(os, install_dir, os.process_snapshot())->wtf8(), kInstalledApp);
 }
 
 // ---- wait_for_instances_to_end --------------------------------------------------------------
@@ -184,7 +183,7 @@ TEST_F(Instances, RunningAppIsAskedToQuitAfterTheLogLine) {
     const MonotonicTime start = os.monotonic;
     EXPECT_TRUE(stop_running_instances(os, install_dir, true).has_value());
 
-    const std::vector<std::string> asking{format_text("asking {} to quit", kInstalledApp)};
+    const std::vector<std::string> asking{testing::asking_line(kInstalledApp)};
     EXPECT_EQ(log_at_request, asking) << "the line is there before the request is made";
     EXPECT_EQ(log_messages(), asking);
     ASSERT_EQ(os.started.size(), 1u);
@@ -205,7 +204,7 @@ TEST_F(Instances, ThreeCopiesGetOneRequestToTheFirstReadableProgram) {
     EXPECT_TRUE(stop_running_instances(os, install_dir, false).has_value());
     ASSERT_EQ(os.started.size(), 1u);
     EXPECT_EQ(os.started[0].command_line, "\"D:\\A\\pelko.exe\" --quit");
-    EXPECT_EQ(log_messages(), std::vector<std::string>{"asking D:\\A\\pelko.exe to quit"});
+    EXPECT_EQ(log_messages(), std::vector<std::string>{testing::asking_line("D:\\A\\pelko.exe")});
 }
 
 TEST_F(Instances, SlowQuitRequestDoesNotEatTheWait) {
@@ -226,7 +225,7 @@ TEST_F(Instances, TargetThatCannotStartIsStillLoggedAndWaitedFor) {
     EXPECT_TRUE(stop_running_instances(os, install_dir, true).has_value());
     EXPECT_TRUE(os.started.empty());
     EXPECT_EQ(log_messages(),
-              std::vector<std::string>{format_text("asking {} to quit", kInstalledApp)});
+              std::vector<std::string>{testing::asking_line(kInstalledApp)});
     EXPECT_EQ(os.monotonic, plus_ms(start, 1'000));
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "expected.h"
 #include "fake_platform.h"
 #include "payload/inflate_payload.h"
 #include "payload/payload_checksum.h"
@@ -51,17 +52,15 @@ TEST(PayloadChecksum, AnyFlippedBitIsDamage) {
 }
 
 struct DamagedRun : ::testing::Test {
-    static constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
     FakePlatform os;
     std::vector<std::byte> stored =
         raw_deflate(ContainerBuilder{}.entry("pelko.exe", "MZ app").entry("pelko-guard.exe", "g").bytes);
 
     void SetUp() override {
-        os.add_directory(kLocal);
-        os.set_env("LOCALAPPDATA", kLocal);
+        os.add_user();
     }
     int run(std::uint32_t recorded) { return testing::run_setup_to_exit(os, {stored, recorded}); }
-    std::vector<std::string> log() const { return os.log_messages(OsString::from_utf8(kLocal)); }
+    std::vector<std::string> log() const { return os.user_log(); }
     // Every file is the log's, every directory below LOCALAPPDATA one of its folders.
     void expect_only_the_log() const {
         const std::string log_file = "c:\\users\\a\\appdata\\local\\pelko\\logs\\setup.log";
@@ -79,9 +78,9 @@ TEST_F(DamagedRun, EndsBeforeAnythingChangesWithTheBox) {
     os.processes = {{7, "pelko.exe", "\"C:\\Apps\\pelko.exe\""}};
     os.files[FakePlatform::normalize(OsString::from_utf8("C:\\Apps\\pelko.exe"))] = "MZ";
     EXPECT_EQ(run(recorded), 1);
-    EXPECT_EQ(log().back(), "failed: payload damaged");
+    EXPECT_EQ(log().back(), testing::failed_line("payload damaged"));
     ASSERT_EQ(os.boxes.size(), 1u);
-    EXPECT_EQ(os.boxes[0].text, "Pelko was not installed.\n\npayload damaged");
+    EXPECT_EQ(os.boxes[0].text, testing::failure_box("payload damaged"));
     EXPECT_TRUE(os.started.empty()) << "the running copy was asked to quit";
     os.files.erase(FakePlatform::normalize(OsString::from_utf8("C:\\Apps\\pelko.exe")));
     expect_only_the_log();
@@ -91,15 +90,15 @@ TEST_F(DamagedRun, EndsBeforeAnythingChangesWithTheBox) {
 TEST_F(DamagedRun, UpdateModeOnlyLogs) {
     os.raw_command_line = u"setup.exe --update";
     EXPECT_EQ(run(payload_crc32(stored) ^ 1u), 1);
-    EXPECT_EQ(log(), (std::vector<std::string>{"setup v0.1.1, update: true",
-                                               "failed: payload damaged"}));
+    EXPECT_EQ(log(), (std::vector<std::string>{testing::start_line(true),
+                                               testing::failed_line("payload damaged")}));
     EXPECT_TRUE(os.boxes.empty());
     expect_only_the_log();
 }
 
 TEST_F(DamagedRun, IntactPayloadInstalls) {
     EXPECT_EQ(run(payload_crc32(stored)), 0);
-    EXPECT_EQ(os.file("C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe"), "MZ app");
+    EXPECT_EQ(os.file(testing::app_exe_of()), "MZ app");
 }
 
 TEST(InflateLimit, StreamsUpToTheLimitInflateWholeAndLongerOnesFail) {

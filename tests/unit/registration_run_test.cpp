@@ -1,9 +1,11 @@
 // The run's registration steps: uninstall entry, shortcut, success line and the start.
 #include <gtest/gtest.h>
 
+#include "expected.h"
 #include "fake_platform.h"
 #include "payload_builder.h"
 #include "platform/path.h"
+#include "registration/uninstall_entry.h"
 
 namespace pelko {
 namespace {
@@ -12,30 +14,13 @@ using testing::ContainerBuilder;
 using testing::FakePlatform;
 using testing::raw_deflate;
 
-constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
-constexpr const char* kRoaming = "C:\\Users\\a\\AppData\\Roaming";
-constexpr const char* kPrograms =
-    "C:\\Users\\a\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
-constexpr const char* kInstall = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko";
-constexpr const char* kGuard = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe";
-constexpr std::string_view kSubkey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
+const std::string kPrograms =
+    std::string(testing::kFakeAppData) + "\\Microsoft\\Windows\\Start Menu\\Programs";
+const std::string kInstall = testing::install_dir_of();
+const std::string kGuard = testing::guard_exe_of();
 
 std::string key(const OsString& path) { return FakePlatform::normalize(path); }
 std::string key(const std::string& path) { return key(OsString::from_utf8(path)); }
-
-
-// The REG_SZ text of a value (UTF-16LE with a NUL), as UTF-16.
-std::u16string reg_text(const FakePlatform& os, const std::string& name) {
-    const std::string& data = os.registry.at({std::string(kSubkey), name}).data;
-    std::u16string units;
-    for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-        units += static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                       (static_cast<unsigned char>(data[i + 1]) << 8));
-    }
-    EXPECT_EQ(units.back(), u'\0');
-    units.pop_back();
-    return units;
-}
 
 // What a run has done at some moment: the registry values and shortcuts written, the log.
 struct Done {
@@ -50,12 +35,12 @@ struct Done {
 
 struct RegistrationRun : ::testing::Test {
     FakePlatform os;
-    OsString local = OsString::from_utf8(kLocal);
+    OsString local = OsString::from_utf8(testing::kFakeLocalAppData);
     void SetUp() override {
-        os.add_directory(kLocal);
+        os.add_directory(std::string(testing::kFakeLocalAppData));
         os.add_directory(kPrograms);
-        os.set_env("LOCALAPPDATA", kLocal);
-        os.set_env("APPDATA", kRoaming);
+        os.set_env("LOCALAPPDATA", std::string(testing::kFakeLocalAppData));
+        os.set_env("APPDATA", std::string(testing::kFakeAppData));
     }
     // The app and its guard, 2,048 bytes in all: an estimated size of 2 KiB.
     std::vector<std::byte> payload = raw_deflate(ContainerBuilder()
@@ -86,28 +71,25 @@ TEST_F(RegistrationRun, FirstRunWritesEntryShortcutSuccessLineAndStartsTheGuard)
     };
 
     EXPECT_EQ(run(), 0);
-    const std::string success = std::string("v0.1.1 installed in ") + kInstall;
-    EXPECT_EQ(log(), (std::vector<std::string>{"setup v0.1.1, update: false", success}));
-    EXPECT_EQ(os.registry.size(), 9u);
-    EXPECT_EQ(reg_text(os, "InstallLocation"), u"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko");
-    EXPECT_EQ(os.registry.at({std::string(kSubkey), "EstimatedSize"}).data,
-              std::string("\x02\0\0\0", 4));
+    EXPECT_EQ(log(), testing::expected_run_log(false, kInstall));
+    EXPECT_EQ(os.registry_values(kUninstallSubkey),
+              testing::expected_uninstall_values(kInstall, 2048));
 
-    const auto& link = os.shortcuts.at(key(std::string(kPrograms) + "\\Pelko.lnk"));
+    const auto& link = os.shortcuts.at(key(kPrograms + "\\Pelko.lnk"));
     EXPECT_EQ(link.target, kGuard);
-    EXPECT_EQ(link.icon, std::string(kInstall) + "\\pelko.exe");
+    EXPECT_EQ(link.icon, testing::app_exe_of());
     EXPECT_EQ(link.working_directory, kInstall);
 
     ASSERT_EQ(os.started.size(), 1u);
     EXPECT_EQ(os.started[0].program, kGuard);
-    EXPECT_EQ(os.started[0].command_line, std::string("\"") + kGuard + "\"");
+    EXPECT_EQ(os.started[0].command_line, "\"" + kGuard + "\"");
     EXPECT_FALSE(os.started[0].waited);
     EXPECT_TRUE(os.boxes.empty());
 
     // The entry's nine values and the shortcut are there before the success line is written,
     // and the success line before the guard is started.
     ASSERT_EQ(at_log_line.size(), 2u);
-    EXPECT_EQ(at_log_line[1], (Done{9, 1, {"setup v0.1.1, update: false"}}));
+    EXPECT_EQ(at_log_line[1], (Done{9, 1, {testing::start_line(false)}}));
     EXPECT_EQ(at_start, (Done{9, 1, log()}));
     // The shortcut's preload starts once the payload's 2,048 bytes are read into memory and
     // before the install directory (and so any file in it) is made.
@@ -127,7 +109,7 @@ TEST_F(RegistrationRun, UnsetAppDataSkipsTheShortcutSilently) {
 }
 
 TEST_F(RegistrationRun, FailedRegistrationStepsAreLoggedAndTheRunGoesOn) {
-    os.directories.erase(key(std::string(kPrograms)));
+    os.directories.erase(key(kPrograms));
     os.hresult_messages[static_cast<HResult>(0x80070003u)] =
         u"The system cannot find the path specified.\r\n";
     os.fail_with = [](std::string_view op, const std::string& name) -> std::optional<std::uint32_t> {
@@ -136,10 +118,10 @@ TEST_F(RegistrationRun, FailedRegistrationStepsAreLoggedAndTheRunGoesOn) {
     };
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(log(), (std::vector<std::string>{
-                         "setup v0.1.1, update: false", "installed apps entry not written",
-                         "shortcut not written: The system cannot find the path specified. "
-                         "(0x80070003)",
-                         std::string("v0.1.1 installed in ") + kInstall}));
+                         testing::start_line(false), testing::entry_not_written_line(),
+                         testing::shortcut_not_written_line(
+                             "The system cannot find the path specified. (0x80070003)"),
+                         testing::success_line(kInstall)}));
     EXPECT_EQ(os.registry.size(), 8u);
     EXPECT_EQ(os.started.size(), 1u);
 }
@@ -148,12 +130,12 @@ TEST_F(RegistrationRun, PayloadWithoutTheGuardEndsTheRunAfterTheSuccessLine) {
     payload = raw_deflate(ContainerBuilder().entry("pelko.exe", "app").bytes);
     EXPECT_EQ(run(), 1);
     const std::string failure =
-        "Pelko not started: The system cannot find the file specified. (os error 2)";
-    EXPECT_EQ(log(), (std::vector<std::string>{"setup v0.1.1, update: false",
-                                               std::string("v0.1.1 installed in ") + kInstall,
-                                               "failed: " + failure}));
+        testing::not_started_failure("The system cannot find the file specified. (os error 2)");
+    EXPECT_EQ(log(), (std::vector<std::string>{testing::start_line(false),
+                                               testing::success_line(kInstall),
+                                               testing::failed_line(failure)}));
     ASSERT_EQ(os.boxes.size(), 1u);
-    EXPECT_EQ(os.boxes[0].text, "Pelko was not installed.\n\n" + failure);
+    EXPECT_EQ(os.boxes[0].text, testing::failure_box(failure));
     EXPECT_EQ(os.registry.size(), 9u);
     EXPECT_EQ(os.shortcuts.size(), 1u);
 }
@@ -165,7 +147,8 @@ TEST_F(RegistrationRun, StartFailureInUpdateModeShowsNothing) {
         return std::nullopt;
     };
     EXPECT_EQ(run(), 1);
-    EXPECT_EQ(log().back(), "failed: Pelko not started: Access is denied. (os error 5)");
+    EXPECT_EQ(log().back(),
+              testing::failed_line(testing::not_started_failure("Access is denied. (os error 5)")));
     EXPECT_TRUE(os.boxes.empty());
 }
 
@@ -178,15 +161,14 @@ TEST_F(RegistrationRun, LoneSurrogateShowsAsReplacementInTextsButNotInPaths) {
     const OsString guard = path_join(install, "pelko-guard.exe");
 
     EXPECT_EQ(run(), 0);
-    const std::u16string shown = u"C:\\Users\\a\xFFFD" u"b\\AppData\\Local\\Programs\\Pelko";
-    EXPECT_EQ(reg_text(os, "InstallLocation"), shown);
-    EXPECT_EQ(reg_text(os, "DisplayIcon"), shown + u"\\pelko.exe");
-    EXPECT_EQ(reg_text(os, "UninstallString"), u"\"" + shown + u"\\pelko-guard.exe\" --uninstall");
+    const std::string shown = install.to_text();  // U+FFFD for the lone surrogate
+    EXPECT_NE(shown.find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_EQ(os.registry_values(kUninstallSubkey),
+              testing::expected_uninstall_values(shown, 2048));
     const auto& link = os.shortcuts.begin()->second;
-    EXPECT_EQ(OsString::from_utf8(link.target).to_utf16(), shown + u"\\pelko-guard.exe");
-    EXPECT_EQ(OsString::from_utf8(*link.working_directory).to_utf16(), shown);
-    EXPECT_EQ(log().back(), "v0.1.1 installed in " + install.to_text());
-    EXPECT_NE(log().back().find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_EQ(link.target, testing::guard_exe_of(shown));
+    EXPECT_EQ(link.working_directory, shown);
+    EXPECT_EQ(log().back(), testing::success_line(shown));
     ASSERT_EQ(os.started.size(), 1u);
     EXPECT_EQ(os.file(guard.wtf8()), std::string(1048, 'g')) << "installed at the exact path";
 }

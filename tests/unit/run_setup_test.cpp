@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "expected.h"
 #include "fake_platform.h"
 #include "payload_builder.h"
 
@@ -12,11 +13,7 @@ namespace {
 
 using testing::FakePlatform;
 
-constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
-
-std::vector<std::string> log_messages(const FakePlatform& os) {
-    return os.log_messages(OsString::from_utf8(kLocal));
-}
+std::vector<std::string> log_messages(const FakePlatform& os) { return os.user_log(); }
 
 // A raw DEFLATE stream of zero bytes: one final fixed-Huffman block holding only its end.
 constexpr std::byte kEmptyPayload[] = {std::byte{0x03}, std::byte{0x00}};
@@ -24,13 +21,11 @@ constexpr std::byte kEmptyPayload[] = {std::byte{0x03}, std::byte{0x00}};
 struct RunSetup : ::testing::Test {
     FakePlatform os;
     void SetUp() override {
-        os.add_directory(kLocal);
-        os.set_env("LOCALAPPDATA", kLocal);
+        os.add_user();
     }
     // The installed guard executable, so that a run can start it at its end.
     void add_guard() {
-        os.files[FakePlatform::normalize(OsString::from_utf8(
-            "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe"))];
+        os.files[FakePlatform::normalize(OsString::from_utf8(testing::guard_exe_of()))];
     }
     // Runs and returns the exit code, whether the run returned or ended the process.
     int run(std::span<const std::byte> payload = kEmptyPayload) {
@@ -43,14 +38,14 @@ TEST_F(RunSetup, StartLineNamesVersionAndUpdateMode) {
     os.raw_command_line = u"\"C:\\dl\\pelko-setup.exe\" --update";
     EXPECT_EQ(run(), 0);
     ASSERT_FALSE(log_messages(os).empty());
-    EXPECT_EQ(log_messages(os).front(), "setup v0.1.1, update: true");
+    EXPECT_EQ(log_messages(os).front(), testing::start_line(true));
     EXPECT_TRUE(os.mutexes.contains("Local\\PelkoSetup"));
 }
 
 TEST_F(RunSetup, SecondSetupLogsAndEndsWithZeroWithoutWindow) {
     os.mutexes.insert("Local\\PelkoSetup");
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(log_messages(os), (std::vector<std::string>{"setup v0.1.1, update: false",
+    EXPECT_EQ(log_messages(os), (std::vector<std::string>{testing::start_line(false),
                                                           "another setup is running"}));
     EXPECT_TRUE(os.boxes.empty());
 }
@@ -69,7 +64,7 @@ TEST_F(RunSetup, MissingLocalAppDataShowsTheBoxAndExitsOne) {
     EXPECT_EQ(run(), 1);
     EXPECT_TRUE(os.files.empty());  // the log cannot be written at all
     ASSERT_EQ(os.boxes.size(), 1u);
-    EXPECT_EQ(os.boxes[0].text, "Pelko was not installed.\n\nno LOCALAPPDATA");
+    EXPECT_EQ(os.boxes[0].text, testing::failure_box("no LOCALAPPDATA"));
     EXPECT_EQ(os.boxes[0].caption, "Pelko Setup");
     EXPECT_EQ(os.boxes[0].style, 0x00010040u);
 }
@@ -92,12 +87,12 @@ TEST_F(RunSetup, MemoryThatRunsOutForThePayloadEndsTheRunBeforeAnyChange) {
     os.memory_limit = 7999;
     EXPECT_EQ(run(stored), 1);
     EXPECT_EQ(log_messages(os),
-              (std::vector<std::string>{"setup v0.1.1, update: true",
-                                        "failed: not enough memory for the payload (5000 bytes)"}));
+              (std::vector<std::string>{testing::start_line(true),
+                                        testing::failed_line("not enough memory for the payload (5000 bytes)")}));
     EXPECT_TRUE(os.boxes.empty());
     EXPECT_TRUE(os.started.empty());  // no copy was asked to quit
     EXPECT_FALSE(os.directories.contains(
-        FakePlatform::normalize(OsString::from_utf8(std::string(kLocal) + "\\Programs"))));
+        FakePlatform::normalize(OsString::from_utf8(std::string(testing::kFakeLocalAppData) + "\\Programs"))));
 }
 
 // The entry list of many entries, and the name check's tables of long names, come from the
@@ -110,8 +105,7 @@ TEST_F(RunSetup, MemoryThatRunsOutForTheEntryListOrTheNameCheckIsThePayloadsFail
     const std::regex failure(R"(failed: not enough memory for the payload \(\d+ bytes\))");
     for (const auto& [container, limit] : {std::pair{&many, 5'000'000}, {&long_names, 200'000}}) {
         FakePlatform fresh;
-        fresh.add_directory(kLocal);
-        fresh.set_env("LOCALAPPDATA", kLocal);
+        fresh.add_user();
         fresh.raw_command_line = u"setup.exe --update";
         fresh.processes = {{7, "pelko.exe", "\"C:\\Apps\\pelko.exe\""}};
         fresh.memory_limit = limit;
@@ -130,8 +124,7 @@ TEST_F(RunSetup, MemoryThatRunsOutForTheEntryListOrTheNameCheckIsThePayloadsFail
 TEST_F(RunSetup, MemoryThatRunsOutAnywhereElseEndsTheRunWithItsLine) {
     for (const bool update : {false, true}) {
         FakePlatform fresh;
-        fresh.add_directory(kLocal);
-        fresh.set_env("LOCALAPPDATA", kLocal);
+        fresh.add_user();
         fresh.raw_command_line = update ? u"setup.exe --update" : u"setup.exe";
         fresh.fail_with = [&](std::string_view op,
                               const std::string&) -> std::optional<std::uint32_t> {
@@ -141,12 +134,12 @@ TEST_F(RunSetup, MemoryThatRunsOutAnywhereElseEndsTheRunWithItsLine) {
         const auto stored = testing::raw_deflate(
             testing::ContainerBuilder{}.entry("pelko.exe", "a").entry("pelko-guard.exe", "g").bytes);
         EXPECT_EQ(testing::run_setup_to_exit(fresh, {stored}), 1);
-        EXPECT_EQ(log_messages(fresh).back(), "failed: not enough memory");
+        EXPECT_EQ(log_messages(fresh).back(), testing::failed_line("not enough memory"));
         if (update) {
             EXPECT_TRUE(fresh.boxes.empty());
         } else {
             ASSERT_EQ(fresh.boxes.size(), 1u);
-            EXPECT_EQ(fresh.boxes[0].text, "Pelko was not installed.\n\nnot enough memory");
+            EXPECT_EQ(fresh.boxes[0].text, testing::failure_box("not enough memory"));
         }
     }
 }
@@ -157,8 +150,7 @@ TEST_F(RunSetup, CopyThatNeverQuitsEndsTheRunAfterTwentySecondsWithTheModesText)
     for (const bool update : {false, true}) {
         SCOPED_TRACE(update ? "update mode" : "first install");
         FakePlatform fresh;
-        fresh.add_directory(kLocal);
-        fresh.set_env("LOCALAPPDATA", kLocal);
+        fresh.add_user();
         fresh.raw_command_line = update ? u"setup.exe --update" : u"setup.exe";
         fresh.processes = {{7, "pelko.exe", std::nullopt}};
         const MonotonicTime start = fresh.monotonic;
@@ -169,16 +161,16 @@ TEST_F(RunSetup, CopyThatNeverQuitsEndsTheRunAfterTwentySecondsWithTheModesText)
         EXPECT_EQ(testing::run_setup_to_exit(fresh, {stored}), 1);
 
         const std::string failure = update ? "Pelko did not quit" : still_running;
-        EXPECT_EQ(log_messages(fresh).back(), "failed: " + failure);
+        EXPECT_EQ(log_messages(fresh).back(), testing::failed_line(failure));
         if (update) {
             EXPECT_TRUE(fresh.boxes.empty());
         } else {
             ASSERT_EQ(fresh.boxes.size(), 1u);
-            EXPECT_EQ(fresh.boxes[0].text, "Pelko was not installed.\n\n" + failure);
+            EXPECT_EQ(fresh.boxes[0].text, testing::failure_box(failure));
         }
         EXPECT_EQ(fresh.monotonic.seconds - start.seconds, 20u);
         EXPECT_FALSE(fresh.directories.contains(
-            FakePlatform::normalize(OsString::from_utf8(std::string(kLocal) + "\\Programs"))))
+            FakePlatform::normalize(OsString::from_utf8(std::string(testing::kFakeLocalAppData) + "\\Programs"))))
             << "a file was written while the copy ran";
     }
 }
@@ -187,7 +179,7 @@ TEST_F(RunSetup, EmptyCommandLineUsesTheModuleNameAndIsNoUpdate) {
     add_guard();
     os.raw_command_line.clear();
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(log_messages(os).front(), "setup v0.1.1, update: false");
+    EXPECT_EQ(log_messages(os).front(), testing::start_line(false));
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 namespace pelko {
 namespace {
 
-using packer::encode_stream_index;
 using packer::find_stream_index;
 using packer::stream_piece_count;
 using testing::raw_deflate;

@@ -4,7 +4,9 @@
 
 #include <map>
 
+#include "expected.h"
 #include "fake_platform.h"
+#include "shared/product.h"
 
 namespace pelko {
 namespace {
@@ -12,64 +14,33 @@ namespace {
 using testing::FakePlatform;
 using Value = FakePlatform::RegistryValue;
 
-constexpr std::string_view kSubkey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelko";
-
-// The REG_SZ bytes written for a text: UTF-16LE and one NUL unit.
-std::string utf16le_with_nul(std::u16string_view units) {
-    std::string bytes;
-    for (const char16_t u : units) {
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>(u >> 8);
-    }
-    bytes += std::string(2, '\0');
-    return bytes;
-}
-
-std::string dword(std::uint32_t v) {
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-            static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-}
-
 const Value& value(const FakePlatform& os, const std::string& name) {
-    return os.registry.at({std::string(kSubkey), name});
+    return os.registry.at({std::string(kUninstallSubkey), name});
 }
 
 struct UninstallEntryTest : ::testing::Test {
     FakePlatform os;
-    const std::string uninstall =
-        uninstall_command("C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe");
-    UninstallEntry entry{"Pelko",
-                         "0.1.1",
-                         "Daskove",
-                         "C:\\Users\\\xC3\x85sa\xF0\x9F\x98\x80\\Programs\\Pelko",  // Åsa😀
-                         "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe",
-                         uninstall,
-                         0x01020304};
+    // In the install directory a supplementary character: a surrogate pair, two units (Åsa😀).
+    const std::string install_dir = "C:\\Users\\\xC3\x85sa\xF0\x9F\x98\x80\\Programs\\Pelko";
+    const std::uint64_t total = (std::uint64_t{0x01020304} << 10) + 1023;
+    const std::string app = testing::app_exe_of(install_dir);
+    const std::string uninstall = uninstall_command(testing::guard_exe_of(install_dir));
+    UninstallEntry entry{kDisplayName, kProductVersion, kPublisher, install_dir,
+                         app,          uninstall,       estimated_size_kib(total)};
 
     // The nine values the entry is, by name: types and bytes as the registry keeps them.
     std::map<std::string, Value> nine_values() const {
-        return {
-            {"DisplayName", Value{1, utf16le_with_nul(u"Pelko")}},
-            {"DisplayVersion", Value{1, utf16le_with_nul(u"0.1.1")}},
-            {"Publisher", Value{1, utf16le_with_nul(u"Daskove")}},
-            // A supplementary character is a surrogate pair: two units, four bytes.
-            {"InstallLocation",
-             Value{1, utf16le_with_nul(u"C:\\Users\\Åsa\xD83D\xDE00\\Programs\\Pelko")}},
-            {"DisplayIcon", Value{1, utf16le_with_nul(u"C:\\Users\\a\\AppData\\Local\\Programs\\"
-                                                      u"Pelko\\pelko.exe")}},
-            {"UninstallString",
-             Value{1, utf16le_with_nul(u"\"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\"
-                                       u"pelko-guard.exe\" --uninstall")}},
-            {"EstimatedSize", Value{4, std::string("\x04\x03\x02\x01", 4)}},
-            {"NoModify", Value{4, dword(1)}},
-            {"NoRepair", Value{4, dword(1)}},
-        };
+        std::map<std::string, Value> values;
+        for (const auto& value : testing::expected_uninstall_values(install_dir, total)) {
+            values[value.name] = Value{value.type, value.data};
+        }
+        return values;
     }
     // The values written under the uninstall key, by name.
     std::map<std::string, Value> written() const {
         std::map<std::string, Value> values;
         for (const auto& [key, value] : os.registry) {
-            if (key.first == kSubkey) values[key.second] = value;
+            if (key.first == kUninstallSubkey) values[key.second] = value;
         }
         return values;
     }
@@ -82,8 +53,6 @@ TEST_F(UninstallEntryTest, NineValuesWithTypesAndData) {
     // The byte counts: UTF-16 units and one NUL unit.
     EXPECT_EQ(value(os, "DisplayName").data.size(), 12u);
     EXPECT_EQ(value(os, "InstallLocation").data.size(), 2u * (29 + 1));
-    EXPECT_EQ(uninstall.size(), 69u);
-    EXPECT_EQ(value(os, "UninstallString").data.size(), 140u);
 }
 
 TEST_F(UninstallEntryTest, EmptyTextIsOneNulUnit) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 
+#include "expected.h"
 #include "fake_platform.h"
 #include "payload/stream_index.h"
 #include "payload/unpack_payload.h"
@@ -19,7 +20,6 @@ HeapAllocator heap;
 
 using testing::ContainerBuilder;
 using testing::FakePlatform;
-using packer::encode_stream_index;
 using packer::find_stream_index;
 using testing::raw_deflate;
 
@@ -153,7 +153,6 @@ TEST(UnpackInPieces, DamageGivesUnpackPayloadsTexts) {
 }
 
 TEST(UnpackInPieces, ARunWithTheIndexInstallsAndLogsAsOneWithout) {
-    constexpr const char* kLocal = "C:\\Users\\a\\AppData\\Local";
     const auto container = ContainerBuilder{}
                                .entry("pelko.exe", random_text(200'000, 7))
                                .entry("pelko-guard.exe", random_text(100'000, 8))
@@ -163,17 +162,15 @@ TEST(UnpackInPieces, ARunWithTheIndexInstallsAndLogsAsOneWithout) {
     const auto index = encode_stream_index(*find_stream_index(stored, 2));
     const auto run = [&](std::span<const std::byte> recorded_index) {
         auto os = std::make_unique<FakePlatform>();
-        os->add_directory(kLocal);
-        os->set_env("LOCALAPPDATA", kLocal);
-        os->set_env("APPDATA", "C:\\Users\\a\\AppData\\Roaming");
+        os->add_user();
+        os->set_env("APPDATA", std::string(testing::kFakeAppData));
         testing::run_setup_to_exit(*os, {stored, std::nullopt, recorded_index});
         return os;
     };
     const auto with = run(index);
     const auto without = run({});
     EXPECT_EQ(with->files, without->files);
-    EXPECT_EQ(with->log_messages(OsString::from_utf8(kLocal)),
-              without->log_messages(OsString::from_utf8(kLocal)));
+    EXPECT_EQ(with->user_log(), without->user_log());
     EXPECT_EQ(with->calls_of("run_concurrently"), std::vector<std::string>{"run_concurrently 2"});
     EXPECT_TRUE(without->calls_of("run_concurrently").empty());
     // A damaged index is only ignored.

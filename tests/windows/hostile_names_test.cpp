@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
 #include "e2e_support.h"
 #include "environment_override.h"
 #include "in_process_setup.h"
@@ -194,7 +195,7 @@ TEST_F(Fixture, EveryHostileNameIsRefusedOrInstalledInside) {
                   << outcome.last_log_message << "\n";
         if (c.refused) {
             EXPECT_EQ(outcome.exit_code, 1) << shown(c.name);
-            EXPECT_EQ(outcome.last_log_message, "failed: bad name " + c.name) << shown(c.name);
+            EXPECT_EQ(outcome.last_log_message, testing::failed_line("bad name " + c.name)) << shown(c.name);
             EXPECT_FALSE(test::file_exists(install_dir)) << shown(c.name) << ": wrote files";
         } else if (outcome.exit_code == 0) {
             EXPECT_EQ(test::read_file(install_dir + L"\\before.txt"), "before.txt");
@@ -207,10 +208,9 @@ TEST_F(Fixture, EveryHostileNameIsRefusedOrInstalledInside) {
         } else {
             EXPECT_EQ(outcome.exit_code, 1) << shown(c.name);
             // A file failure names a path inside the install directory, or is the NUL text.
-            const std::string inside = "failed: " + test::narrow(install_dir) + "\\";
-            const bool clear =
-                outcome.last_log_message.starts_with(inside) ||
-                outcome.last_log_message == "failed: strings passed to WinAPI cannot contain NULs";
+            const std::string inside = testing::failed_line(test::narrow(install_dir) + "\\");
+            const bool clear = outcome.last_log_message.starts_with(inside) ||
+                               outcome.last_log_message == testing::failed_line(kNulInStringText);
             EXPECT_TRUE(clear) << shown(c.name) << ": " << outcome.last_log_message;
         }
     }
@@ -255,7 +255,7 @@ TEST_F(Fixture, NamesThatWindowsMixesUpAreRefusedBeforeAnythingIsWritten) {
         test::create_directories(local);
         const Outcome outcome = run_in_process(local, mixed.names);
         EXPECT_EQ(outcome.exit_code, 1) << mixed.refused;
-        EXPECT_EQ(outcome.last_log_message, "failed: bad name " + mixed.refused);
+        EXPECT_EQ(outcome.last_log_message, testing::failed_line("bad name " + mixed.refused));
         EXPECT_FALSE(test::file_exists(local + L"\\Programs")) << mixed.refused << ": wrote files";
     }
 }

@@ -20,7 +20,6 @@
 #include <memory>
 #include <set>
 
-#include "forwarding_platform.h"
 #include "launch.h"
 #include "payload/install_payload.h"
 #include "platform/windows/wide.h"
@@ -90,47 +89,46 @@ std::vector<PayloadEntry> entries_of(const Files& files) {
 // The real platform with every file-installation operation counted; at operation number
 // `stop_at` the process terminates itself: after the operation, or for a write after writing
 // half of what that call would have written. Write calls take at most kWriteChunk bytes.
-class StoppingPlatform : public test::ForwardingPlatform {
+class StoppingPlatform : public win::WindowsPlatform {
 public:
-    StoppingPlatform(Platform& inner, int stop_at)
-        : ForwardingPlatform(inner), stop_at_(stop_at) {}
+    explicit StoppingPlatform(int stop_at) : stop_at_(stop_at) {}
 
     int operations() const { return count_; }
     const std::vector<std::string>& kinds() const { return kinds_; }
 
     OsResult<void> create_directory(const OsString& path) override {
-        auto result = inner().create_directory(path);
+        auto result = WindowsPlatform::create_directory(path);
         counted("create_directory " + path.to_text());
         return result;
     }
     bool is_directory(const OsString& path) override {
-        const bool result = inner().is_directory(path);
+        const bool result = WindowsPlatform::is_directory(path);
         counted("is_directory " + path.to_text());
         return result;
     }
     OsResult<FileHandle> create_for_writing(const OsString& path) override {
-        auto result = inner().create_for_writing(path);
+        auto result = WindowsPlatform::create_for_writing(path);
         counted("create_for_writing " + path.to_text());
         return result;
     }
     OsResult<std::uint32_t> write_file(FileHandle file, std::span<const std::byte> data) override {
         data = data.first(std::min(data.size(), kWriteChunk));
         if (count_ + 1 == stop_at_) data = data.first(data.size() / 2);  // the last call, cut short
-        auto result = inner().write_file(file, data);
+        auto result = WindowsPlatform::write_file(file, data);
         counted("write_file " + std::to_string(data.size()));
         return result;
     }
     void close_file(FileHandle file) override {
-        inner().close_file(file);
+        WindowsPlatform::close_file(file);
         counted("close_file");
     }
     OsResult<void> move_replacing(const OsString& from, const OsString& to) override {
-        auto result = inner().move_replacing(from, to);
+        auto result = WindowsPlatform::move_replacing(from, to);
         counted("move_replacing " + from.to_text());
         return result;
     }
     OsResult<void> delete_file(const OsString& path) override {
-        auto result = inner().delete_file(path);
+        auto result = WindowsPlatform::delete_file(path);
         counted("delete_file " + path.to_text());
         return result;
     }
@@ -148,8 +146,7 @@ private:
 
 // The child: installs the newer version into the directory, stopping at the operation.
 int child_main(int stop_at, const std::wstring& install_dir) {
-    win::WindowsPlatform windows;
-    StoppingPlatform os(windows, stop_at);
+    StoppingPlatform os(stop_at);
     const std::vector<PayloadEntry> entries = entries_of(new_version());
     const auto installed = install_payload(os, win::from_wide(install_dir), entries);
     if (!installed) {
@@ -191,8 +188,7 @@ void install_in_process(const std::wstring& install_dir, const Files& files) {
 // The operations of one uninterrupted installation of the newer version over the older one.
 std::vector<std::string> operations_of_one_install(const std::wstring& install_dir) {
     install_in_process(install_dir, old_version());
-    win::WindowsPlatform windows;
-    StoppingPlatform os(windows, 0);
+    StoppingPlatform os(0);
     const std::vector<PayloadEntry> entries = entries_of(new_version());
     const auto installed = install_payload(os, win::from_wide(install_dir), entries);
     EXPECT_TRUE(installed.has_value());

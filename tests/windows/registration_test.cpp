@@ -8,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/windows/windows_platform.h"
 #include "platform/windows/shell_link_error.h"
 #include "registration/shortcut.h"
 #include "registration/uninstall_entry.h"
 #include "readback.h"
+#include "shared/product.h"
 #include "test_paths.h"
 
 namespace pelko {
@@ -58,36 +61,21 @@ TEST(WindowsUninstallEntry, NineValuesReadBackAndOtherValuesKept) {
               ERROR_SUCCESS);
 
     win::WindowsPlatform os;
-    const std::string guard = "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe";
-    const std::string command = uninstall_command(guard);
-    const UninstallEntry entry{"Pelko",
-                               "0.1.1",
-                               "Daskove",
-                               "C:\\Users\\\xC3\x85sa\\Programs\\Pelko",
-                               "C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe",
-                               command,
-                               estimated_size_kib(5 * 1024 * 1024 + 1023)};
+    const std::string install_dir = "C:\\Users\\\xC3\x85sa\\Programs\\Pelko";
+    const std::string app = testing::app_exe_of(install_dir);
+    const std::string command = uninstall_command(testing::guard_exe_of(install_dir));
+    const std::uint64_t total = 5 * 1024 * 1024 + 1023;
+    const UninstallEntry entry{kDisplayName, kProductVersion,         kPublisher,
+                               install_dir,  app,                     command,
+                               estimated_size_kib(total)};
     ASSERT_TRUE(write_uninstall_entry(os, entry));
 
-    const std::pair<const wchar_t*, test::RegistryValue> values[] = {
-        {L"DisplayName", test::text_value(L"Pelko")},
-        {L"DisplayVersion", test::text_value(L"0.1.1")},
-        {L"Publisher", test::text_value(L"Daskove")},
-        {L"InstallLocation", test::text_value(L"C:\\Users\\\u00C5sa\\Programs\\Pelko")},
-        {L"DisplayIcon",
-         test::text_value(L"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko.exe")},
-        {L"UninstallString",
-         test::text_value(
-             L"\"C:\\Users\\a\\AppData\\Local\\Programs\\Pelko\\pelko-guard.exe\" --uninstall")},
-        {L"EstimatedSize", test::dword_value(5120)},
-        {L"NoModify", test::dword_value(1)},
-        {L"NoRepair", test::dword_value(1)},
-        {L"Extra", test::dword_value(7)},  // a value the entry does not write stays
-    };
-    for (const auto& [name, value] : values) {
-        EXPECT_EQ(test::read_uninstall_value(name), value) << test::narrow(name);
-    }
-    EXPECT_EQ(test::read_uninstall_value(L"UninstallString")->data.size(), 140u);
+    // The nine values, as Windows reads them back; a value the entry does not write stays.
+    std::vector<testing::ExpectedValue> expected =
+        testing::expected_uninstall_values(install_dir, total);
+    expected.push_back({"Extra", REG_DWORD, testing::reg_dword(7)});
+    std::ranges::sort(expected, {}, &testing::ExpectedValue::name);
+    EXPECT_EQ(test::read_uninstall_values(), expected);
     RegDeleteTreeW(HKEY_CURRENT_USER, test::kUninstallKey);
 }
 
@@ -292,7 +280,7 @@ TEST(WindowsShortcutErrorText, RestrictedThenPlainDescription) {
     EXPECT_EQ(system.find('\r'), std::string::npos);
     EXPECT_EQ(win::shell_link_error(static_cast<HResult>(0xA0BCDEF1u)).text, "0xA0BCDEF1");
     const std::string nt = win::shell_link_error(static_cast<HResult>(0xD0000022u)).text;
-    std::cout << "E_POINTER: " << win::shell_link_error(kPointerError).text << "\n"
+    std::cout << "E_POINTER: " << win::shell_link_error(E_POINTER).text << "\n"
               << "NT status 0xD0000022: " << nt << "\n";
     EXPECT_TRUE(nt.ends_with("0xD0000022")) << nt;
 }

@@ -155,7 +155,7 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
     for (unsigned i = 0; i < threads; ++i) workers.emplace_back(work);
 
     // This thread writes each part as soon as it and all before it are made.
-    PackResult result{0, 0, {layout.size(), {}}, threads};
+    PackResult result{0, {layout.size(), {}}, threads};
     std::string failure;
     for (std::size_t k = 0; k < count && failure.empty(); ++k) {
         std::vector<std::byte> stream;
@@ -171,7 +171,6 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
                 std::fwrite(stream.data(), 1, stream.size(), out) != stream.size()) {
                 failure = "cannot write the payload";
             }
-            result.crc32 = payload_crc32(stream, result.crc32);
             result.stored_size += stream.size();
         }
         {

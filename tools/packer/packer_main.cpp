@@ -16,7 +16,7 @@
 #include "pack.h"
 #include "payload/decompress_error.h"
 #include "payload/inflate_payload.h"
-#include "payload/little_endian.h"
+#include "payload/payload_section.h"
 #include "payload/payload_checksum.h"
 #include "payload/unpack_payload.h"
 #include "payload_file.h"
@@ -31,14 +31,12 @@ using namespace pelko::packer;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]... [--crc32 FILE] [--index FILE]\n"
-    "                       [--threads N] [--allow-empty]\n"
+    "usage: pelko-pack pack MANIFEST OUTPUT [--from DIR]... [--section FILE] [--threads N]\n"
+    "                       [--allow-empty]\n"
     "       pelko-pack list [--json] PAYLOAD_OR_EXE\n"
     "       pelko-pack diff OLD NEW         (each a payload or an installer; exit 1: they differ)\n"
     "       pelko-pack extract PAYLOAD_OR_EXE DIR\n"
-    "       pelko-pack prepare PAYLOAD CRC32_OUTPUT INDEX_OUTPUT [--no-check]\n"
-    "       pelko-pack checksum PAYLOAD OUTPUT\n"
-    "       pelko-pack index PAYLOAD OUTPUT\n"
+    "       pelko-pack prepare PAYLOAD SECTION_OUTPUT [--no-check]\n"
     "       pelko-pack --help | --version\n";
 
 struct Usage {};
@@ -68,17 +66,9 @@ std::string explain_refusal(std::span<const std::byte> stored, const std::string
     return text;
 }
 
-// The CRC-32 as the build records it: 4 bytes, little-endian.
-std::vector<std::byte> crc32_record(std::uint32_t crc) {
-    std::vector<std::byte> bytes;
-    append_le(bytes, crc, 4);
-    return bytes;
-}
-
 struct PackOptions {
     std::vector<fs::path> search;
-    std::optional<fs::path> crc32;  // where to write the build's records beside the payload
-    std::optional<fs::path> index;
+    std::optional<fs::path> section;  // where to write the payload section the build places
     unsigned threads = 0;  // 0: one per processor
     bool allow_empty = false;  // a manifest without files makes an empty payload
 };
@@ -137,8 +127,11 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
     progress.finish();
     if (!packed) throw Failure{packed.error()};
     out.commit();
-    if (options.crc32) write_whole(*options.crc32, crc32_record(packed->crc32));
-    if (options.index) write_whole(*options.index, encode_stream_index(packed->index));
+    if (options.section) {
+        // The stream as written, and the index of the cuts it was made with.
+        write_whole(*options.section, encode_payload_section(read_whole(output, UINT64_MAX),
+                                                             encode_stream_index(packed->index)));
+    }
 
     std::printf("%s: %zu entries, container %llu bytes, stored %llu bytes (%s, %zu part(s) on %u "
                 "thread(s))\n",
@@ -151,10 +144,9 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
 
 // Makes ready a payload packed elsewhere for the build, which embeds it: checks it the way the
 // installer will read it (unless `check` is off, for a payload meant to be refused at run time),
-// then writes its CRC-32 and its stream's index as `checksum` and `index` do; a stream that
-// cannot be indexed gets an empty index, which the installer reads as none.
-int prepare(const fs::path& input, const fs::path& crc_output, const fs::path& index_output,
-            bool check) {
+// then writes its payload section, with the index of its stream read off the stream itself
+// (none when it cannot be indexed: the installer inflates it in one pass). Prints the pieces.
+int prepare(const fs::path& input, const fs::path& section_output, bool check) {
     const std::vector<std::byte> stored = read_whole(input, UINT64_MAX);
     if (check) {
         const auto read = unpack_payload(stored, heap_memory());
@@ -176,28 +168,12 @@ int prepare(const fs::path& input, const fs::path& crc_output, const fs::path& i
         }
         if (!text.empty()) throw Failure{text};
     }
-    write_whole(crc_output, crc32_record(payload_crc32(stored)));
     const std::optional<StreamIndex> found = find_stream_index(stored);
-    write_whole(index_output, found ? encode_stream_index(*found) : std::vector<std::byte>());
-    return 0;
-}
-
-// Writes the CRC-32 of a payload file as 4 bytes, little-endian: what the build places in front
-// of the payload in pelko-setup.exe.
-int checksum(const fs::path& input, const fs::path& output) {
-    write_whole(output, crc32_record(payload_crc32(read_whole(input, UINT64_MAX))));
-    return 0;
-}
-
-// Writes where a payload packed elsewhere can be inflated in pieces at the same time (see
-// stream_cuts.h): what the build places after the payload in pelko-setup.exe. Prints the pieces.
-int index(const fs::path& input, const fs::path& output) {
-    const std::vector<std::byte> stored = read_whole(input, UINT64_MAX);
-    const std::optional<StreamIndex> found = find_stream_index(stored);
-    if (!found) throw Failure{path_text(input) + ": not a DEFLATE stream that inflates"};
-    write_whole(output, encode_stream_index(*found));
-    std::printf("%zu piece(s), container %llu bytes\n", found->pieces.size(),
-                static_cast<unsigned long long>(found->container_size));
+    write_whole(section_output,
+                encode_payload_section(stored, found ? encode_stream_index(*found)
+                                                     : std::vector<std::byte>()));
+    std::printf("%s: %zu piece(s)\n", path_text(section_output).c_str(),
+                found ? found->pieces.size() : 0);
     return 0;
 }
 
@@ -252,10 +228,8 @@ int pack_command(const std::vector<std::string>& args) {
         const std::string& value = args[++i];
         if (option == "--from") {
             options.search.push_back(utf8_path(value));
-        } else if (option == "--crc32") {
-            options.crc32 = utf8_path(value);
-        } else if (option == "--index") {
-            options.index = utf8_path(value);
+        } else if (option == "--section") {
+            options.section = utf8_path(value);
         } else if (option == "--threads" && !value.empty() &&
                    value.find_first_not_of("0123456789") == std::string::npos && value.size() < 4) {
             options.threads = static_cast<unsigned>(std::stoul(value));
@@ -273,16 +247,9 @@ int run(const std::string& command, const std::vector<std::string>& args) {
     if (command == "extract" && args.size() == 2) {
         return extract(utf8_path(args[0]), utf8_path(args[1]));
     }
-    const bool unchecked = args.size() == 4 && args[3] == "--no-check";
-    if (command == "prepare" && (args.size() == 3 || unchecked)) {
-        return prepare(utf8_path(args[0]), utf8_path(args[1]), utf8_path(args[2]),
-                       args.size() == 3);
-    }
-    if (command == "checksum" && args.size() == 2) {
-        return checksum(utf8_path(args[0]), utf8_path(args[1]));
-    }
-    if (command == "index" && args.size() == 2) {
-        return index(utf8_path(args[0]), utf8_path(args[1]));
+    const bool unchecked = args.size() == 3 && args[2] == "--no-check";
+    if (command == "prepare" && (args.size() == 2 || unchecked)) {
+        return prepare(utf8_path(args[0]), utf8_path(args[1]), args.size() == 2);
     }
     throw Usage{};
 }

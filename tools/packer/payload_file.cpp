@@ -2,54 +2,66 @@
 
 #include <cstdio>
 
-#include "exe_payload.h"
+#include "pe_image.h"
+#include "host_machine.h"
 #include "files.h"
 #include "payload/decompress_error.h"
 #include "payload/little_endian.h"
+#include "payload/embedded_payload.h"
 #include "payload/payload_checksum.h"
+#include "payload/payload_section.h"
 #include "payload/stream_index.h"
 #include "payload/unpack_payload.h"
 
 namespace pelko::packer {
 
+namespace {
+
+// The failure of a payload that cannot be read, as the tools word it: a file that is no payload
+// at all is told so; a payload whose container the installer refuses gets the installer's words.
+Failure unreadable(const std::filesystem::path& input, std::string text) {
+    if (text.starts_with(kDecompressErrorStart)) {
+        text = std::string("not a payload or an installer (") +
+               (text.starts_with("DecompressError { status: FailedCannotMakeProgress")
+                    ? "its data ends before its stream does: cut short?)"
+                    : "its data does not inflate)");
+    }
+    return Failure{path_text(input) + ": " + std::move(text)};
+}
+
+}  // namespace
+
 OpenedPayload open_payload(const std::filesystem::path& input) {
     const std::vector<std::byte> file = read_whole(input, UINT64_MAX);
-    std::span<const std::byte> stored(file);
     OpenedPayload opened;
+    StepResult<EntryList> entries(std::unexpect, SetupFailure{});
     if (looks_like_exe(file)) {
-        const auto embedded = payload_of_exe(file);
-        if (!embedded) throw Failure{path_text(input) + ": " + embedded.error()};
-        stored = embedded->stored;
+        // As the installer reads itself: its section, the CRC-32 checked, the pieces inflated.
+        const auto place = payload_section_of_exe(file);
+        if (!place) throw Failure{path_text(input) + ": " + place.error()};
+        const auto embedded =
+            parse_payload_section(std::span(file).subspan(place->file_offset, place->size));
+        if (!embedded) throw Failure{path_text(input) + ": payload section cut short"};
         opened.from_installer = true;
         opened.recorded_crc32 = embedded->recorded_crc32;
-        if (const std::uint32_t computed = payload_crc32(stored);
-            computed != embedded->recorded_crc32) {
-            char text[96];
-            std::snprintf(text, sizeof text,
-                          "payload damaged (CRC-32 recorded %08x, computed %08x)",
-                          embedded->recorded_crc32, computed);
-            throw Failure{path_text(input) + ": " + text};
-        }
-        opened.crc32 = embedded->recorded_crc32;  // just computed, and equal
-        const auto index = decode_stream_index(embedded->recorded_index, stored.size());
+        opened.crc32 = *embedded->recorded_crc32;  // checked by the reading
+        opened.stored_size = embedded->stored.size();
+        const auto index = decode_stream_index(embedded->index, embedded->stored.size());
         if (index) opened.index_pieces = index->pieces.size();
         opened.product_version = product_version_of_exe(file);
-    }
-    if (!opened.from_installer) opened.crc32 = payload_crc32(stored);
-    opened.stored_size = stored.size();
-    auto entries = unpack_payload(stored, heap_memory());
-    if (!entries) {
-        // A file that is no payload at all is told so; a payload whose container the installer
-        // refuses gets the installer's own words.
-        std::string text = entries.error().text;
-        if (text.starts_with(kDecompressErrorStart)) {
-            text = std::string("not a payload or an installer (") +
-                   (text.starts_with("DecompressError { status: FailedCannotMakeProgress")
-                        ? "its data ends before its stream does: cut short?)"
-                        : "its data does not inflate)");
+        HostMachine machine;
+        entries = unpack_embedded_payload(machine, *embedded);
+        if (!entries && entries.error().text == kPayloadDamagedText) {
+            char recorded[32];
+            std::snprintf(recorded, sizeof recorded, " (CRC-32 recorded %08x)", opened.crc32);
+            entries.error().text += recorded;
         }
-        throw Failure{path_text(input) + ": " + text};
+    } else {
+        opened.crc32 = payload_crc32(file);
+        opened.stored_size = file.size();
+        entries = unpack_payload(file, heap_memory());
     }
+    if (!entries) throw unreadable(input, std::move(entries.error().text));
     opened.entries = std::move(*entries);
     for (const PayloadEntry& entry : opened.entries) {
         opened.container_size += 6 + entry.name().size() + entry.size();

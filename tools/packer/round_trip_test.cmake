@@ -43,9 +43,8 @@ file(WRITE ${WORK}/manifest.txt
   "empty.dat${TAB}${WORK}/src/empty.dat\n"
   "sub/readme.txt${TAB}src/sub/readme.txt\n")
 
-# pack, with the records the build embeds beside the payload
-run_packer(pack ${WORK}/manifest.txt ${WORK}/payload.bin --crc32 ${WORK}/packed.crc32
-           --index ${WORK}/packed.index)
+# pack, with the section the build embeds
+run_packer(pack ${WORK}/manifest.txt ${WORK}/payload.bin --section ${WORK}/packed.section)
 expect_equal("${code}" "0" "pack: ${err}")
 string(FIND "${out}" "4 entries" at)
 if(at EQUAL -1)
@@ -64,24 +63,21 @@ if(NOT totals)
   message(FATAL_ERROR "list totals: ${out}")
 endif()
 
-# the CRC-32 of the stored payload: in the listing, and as 4 bytes for the build
+# the CRC-32 of the stored payload: in the listing, and at the head of the section for the build
 string(REGEX MATCH "\nCRC-32 ([0-9a-f]+)\n" crc_line "${out}")
 if(NOT crc_line)
   message(FATAL_ERROR "list shows no CRC-32: ${out}")
 endif()
 set(listed_crc "${CMAKE_MATCH_1}")
-run_packer(checksum ${WORK}/payload.bin ${WORK}/payload.crc32)
-expect_equal("${code}" "0" "checksum: ${err}")
-file(READ ${WORK}/payload.crc32 crc_hex HEX)
+file(READ ${WORK}/packed.section crc_hex LIMIT 4 HEX)
 string(REGEX REPLACE "^(..)(..)(..)(..)$" "\\4\\3\\2\\1" crc_hex "${crc_hex}")
-expect_equal("${crc_hex}" "${listed_crc}" "checksum file against the listing")
-run_packer(index ${WORK}/payload.bin ${WORK}/payload.index)
-expect_equal("${code}" "0" "index: ${err}")
-foreach(record crc32 index)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/packed.${record}
-                          ${WORK}/payload.${record} RESULT_VARIABLE differs)
-  expect_equal("${differs}" "0" "the ${record} pack writes against the one made afterwards")
-endforeach()
+expect_equal("${crc_hex}" "${listed_crc}" "the section's CRC-32 against the listing")
+# The section pack writes from the cuts it made is the one prepare reads off the stream.
+run_packer(prepare ${WORK}/payload.bin ${WORK}/prepared.section)
+expect_equal("${code}" "0" "prepare: ${err}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/packed.section
+                        ${WORK}/prepared.section RESULT_VARIABLE differs)
+expect_equal("${differs}" "0" "the section pack writes against the one prepare makes")
 
 # list --json: the entries in order with their SHA-256, the totals and the CRC-32
 run_packer(list --json ${WORK}/payload.bin)
@@ -254,18 +250,11 @@ if(EXISTS ${WORK}/refused.bin OR EXISTS ${WORK}/refused.bin..partial)
   message(FATAL_ERROR "a refused pack wrote its output")
 endif()
 
-# prepare: what the build records of a payload packed elsewhere, once it reads as the installer
-# reads it. An empty payload (the raw DEFLATE stream 03 00) is one.
-run_packer(prepare ${WORK}/payload.bin ${WORK}/prepared.crc32 ${WORK}/prepared.index)
-expect_equal("${code}" "0" "prepare: ${err}")
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/prepared.crc32 ${WORK}/payload.crc32
-                RESULT_VARIABLE differs)
-expect_equal("${differs}" "0" "prepare writes the CRC-32 record of checksum")
+# prepare: the section the build embeds of a payload packed elsewhere, once it reads as the
+# installer reads it. An empty payload (the raw DEFLATE stream 03 00) is one.
 execute_process(COMMAND ${PYTHON} -c "open('${WORK}/empty.bin', 'wb').write(bytes([3, 0]))")
-run_packer(prepare ${WORK}/empty.bin ${WORK}/empty.crc32 ${WORK}/empty.index)
+run_packer(prepare ${WORK}/empty.bin ${WORK}/empty.section)
 expect_equal("${code}" "0" "prepare of an empty payload: ${err}")
-run_packer(index ${WORK}/empty.bin ${WORK}/empty.index)
-expect_equal("${code}" "0" "index of an empty payload: ${err}")
 run_packer(list ${WORK}/empty.bin)
 expect_equal("${code}" "0" "list of an empty payload: ${err}")
 string(FIND "${out}" "0 entries, 0 bytes of file data, container 0 bytes, stored 2 bytes" at)
@@ -275,7 +264,7 @@ endif()
 
 file(WRITE ${WORK}/junk.bin "this is not a deflate stream at all")
 expect_refused("prepare of junk" "junk.bin: not a raw DEFLATE stream that inflates (DecompressError { status: "
-  prepare ${WORK}/junk.bin ${WORK}/junk.crc32 ${WORK}/junk.index)
+  prepare ${WORK}/junk.bin ${WORK}/junk.section)
 # A sound stream of a container the installer refuses: the installer's own text.
 execute_process(COMMAND ${PYTHON} -c [[
 import sys, zlib
@@ -285,7 +274,7 @@ open(sys.argv[1], "wb").write(c.compress(entry(b"ok.txt", b"1") + entry(b"../x",
 ]] ${WORK}/refused-names.bin RESULT_VARIABLE made)
 expect_equal("${made}" "0" "making a payload with a bad name")
 expect_refused("prepare of a bad name" "refused-names.bin: bad name ../x"
-  prepare ${WORK}/refused-names.bin ${WORK}/refused.crc32 ${WORK}/refused.index)
+  prepare ${WORK}/refused-names.bin ${WORK}/refused.section)
 # What the installer reads but Windows cannot create, and names that Windows mixes up (both
 # named); a name given twice is the installer's to take.
 execute_process(COMMAND ${PYTHON} -c [[
@@ -299,19 +288,21 @@ for out, names in (("odd.bin", [b"ok.txt", b"what?.txt"]), ("clash.bin", [b"x.ne
 expect_equal("${made}" "0" "making payloads of odd names")
 expect_refused("prepare of a name Windows cannot create"
   "odd.bin: bad name what?.txt (holds ?, which Windows does not allow in a file name)"
-  prepare ${WORK}/odd.bin ${WORK}/refused.crc32 ${WORK}/refused.index)
+  prepare ${WORK}/odd.bin ${WORK}/refused.section)
 expect_refused("prepare of a clash"
   "clash.bin: bad name x.dll: it is written first as x.new, which is a directory of x.new/a"
-  prepare ${WORK}/clash.bin ${WORK}/refused.crc32 ${WORK}/refused.index)
-run_packer(prepare ${WORK}/twice.bin ${WORK}/twice.crc32 ${WORK}/twice.index)
+  prepare ${WORK}/clash.bin ${WORK}/refused.section)
+run_packer(prepare ${WORK}/twice.bin ${WORK}/twice.section)
 expect_equal("${code}" "0" "prepare of a name given twice: ${err}")
 # Unchecked, both are made ready as they are; junk has no index.
-run_packer(prepare ${WORK}/refused-names.bin ${WORK}/refused.crc32 ${WORK}/refused.index --no-check)
+run_packer(prepare ${WORK}/refused-names.bin ${WORK}/refused.section --no-check)
 expect_equal("${code}" "0" "prepare --no-check: ${err}")
-run_packer(prepare ${WORK}/junk.bin ${WORK}/junk.crc32 ${WORK}/junk.index --no-check)
+run_packer(prepare ${WORK}/junk.bin ${WORK}/junk.section --no-check)
 expect_equal("${code}" "0" "prepare --no-check of junk: ${err}")
-file(SIZE ${WORK}/junk.index junk_index_size)
-expect_equal("${junk_index_size}" "0" "the index of junk")
+file(SIZE ${WORK}/junk.section junk_section_size)
+file(SIZE ${WORK}/junk.bin junk_size)
+math(EXPR junk_size "${junk_size} + 8")
+expect_equal("${junk_section_size}" "${junk_size}" "the section of junk (no index)")
 
 # A file that is no payload is told so, not shown as the decoder's dump.
 expect_refused("junk payload" "junk.bin: not a payload or an installer (its data does not inflate)"

@@ -23,18 +23,6 @@ std::uint32_t stream_piece_count(std::uint64_t container_size) {
     return count;
 }
 
-std::vector<std::byte> encode_stream_index(const StreamIndex& index) {
-    std::vector<std::byte> out;
-    append_le(out, index.pieces.size(), 4);
-    append_le(out, index.container_size, 8);
-    for (const StreamPiece& piece : index.pieces) {
-        append_le(out, piece.stored_offset, 8);
-        append_le(out, piece.container_offset, 8);
-    }
-    append_le(out, payload_crc32(out), 4);
-    return out;
-}
-
 std::optional<StreamIndex> find_stream_index(std::span<const std::byte> stored,
                                              std::optional<std::uint32_t> pieces) {
     if (stored.empty()) return std::nullopt;

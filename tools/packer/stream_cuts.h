@@ -15,9 +15,6 @@ namespace pelko::packer {
 // there.
 std::uint32_t stream_piece_count(std::uint64_t container_size);
 
-// The index as the build records it (see payload/stream_index.h), its CRC-32 at the end.
-std::vector<std::byte> encode_stream_index(const StreamIndex& index);
-
 // The index of a stream packed elsewhere, read off the stream itself: the byte-aligned block
 // starts after an empty block, the ones closest to cutting the container into `pieces` equal
 // parts (by default stream_piece_count() of its size), each checked with inflate_piece. A stream

@@ -57,6 +57,15 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
+// A directory search (FindFirstFileExW), whose invalid value is INVALID_HANDLE_VALUE.
+struct FindHandleTraits {
+    using Value = HANDLE;
+    static Value invalid() { return INVALID_HANDLE_VALUE; }
+    static bool is_valid(Value h) { return h != INVALID_HANDLE_VALUE; }
+    static void close(Value h) { FindClose(h); }
+};
+using UniqueFind = UniqueResource<FindHandleTraits>;
+
 // A resource whose invalid value is null, closed by one function of the system.
 template <class T, auto Close>
 struct NullableTraits {

@@ -8,7 +8,7 @@
 
 namespace pelko::win {
 
-// The platform's error for a Win32 error code: the one place where codes become kinds.
+// The platform's error for a Win32 error code, through the one table of kinds (os_error_of).
 OsError win32_error(DWORD code);
 
 // The calling thread's last error, as a failed result.

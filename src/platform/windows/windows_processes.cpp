@@ -117,10 +117,9 @@ bool WindowsPlatform::path_exists(const OsString& path) {
         wide->starts_with(L"\\\\?\\") ? 4 : 0);
     if (name.find_first_of(L"*?") != std::wstring_view::npos) return false;
     WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileExW(wide->c_str(), FindExInfoBasic, &data,
-                                         FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    FindClose(find);
+    const UniqueFind find(FindFirstFileExW(wide->c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0));
+    if (!find) return false;
     return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 

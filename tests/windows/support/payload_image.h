@@ -1,56 +1,50 @@
 #pragma once
 
-// Test helpers for the payload inside a built installer: find its PE section (with the packer's
-// reader), replace or damage the stored bytes in a copy of the executable (streams made with
-// payload_builder.h). Header only.
+// Test helpers for the payload inside a built installer: its section found with the packer's PE
+// reader and read with the installer's own parser; a copy of the executable given another
+// stored payload (streams made with payload_builder.h). Header only.
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "exe_payload.h"
+#include "payload/payload_section.h"
 #include "payload_builder.h"
+#include "pe_image.h"
 
 namespace pelko::test {
 
-// The ".payload" section of an executable image: the file offset of its contents, which are
-// the CRC-32 and the length of the stored payload (4 bytes each, little-endian) and then the
-// stored payload, and that length.
-struct PayloadSection {
-    std::size_t offset = 0;
-    std::size_t size = 0;  // of the stored payload
-    std::size_t stored_at() const { return offset + 8; }
-};
-
-inline std::uint32_t le32(const std::string& b, std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-
-// Found the way pelko-pack finds it, through the PE section table.
-inline std::optional<PayloadSection> find_payload_section(const std::string& image) {
+// The contents of the ".payload" section in an executable image (see payload_section.h).
+inline std::optional<std::span<const std::byte>> payload_section_in(const std::string& image) {
     const auto bytes = std::as_bytes(std::span(image));
-    const auto payload = packer::payload_of_exe(bytes);
-    if (!payload) return std::nullopt;
-    const auto stored_at = static_cast<std::size_t>(payload->stored.data() - bytes.data());
-    return PayloadSection{stored_at - 8, payload->stored.size()};
+    const auto place = packer::payload_section_of_exe(bytes);
+    if (!place) return std::nullopt;
+    return bytes.subspan(place->file_offset, place->size);
 }
 
-// Puts another stored payload into an executable image: the stream, then zeros up to the old
-// length (inflating stops at the stream's end), and the CRC-32 of that whole range in front.
-// False when the stream does not fit.
+// The payload of an executable image, viewing the image; and where its stored stream starts in
+// the image.
+inline std::optional<EmbeddedPayload> payload_in(const std::string& image) {
+    const auto section = payload_section_in(image);
+    return section ? parse_payload_section(*section) : std::nullopt;
+}
+inline std::size_t stored_offset(const std::string& image, const EmbeddedPayload& payload) {
+    return static_cast<std::size_t>(payload.stored.data() -
+                                    reinterpret_cast<const std::byte*>(image.data()));
+}
+
+// Puts another stored payload, without an index, into an executable image: a section made as
+// the packer makes it, padded with zeros to the old one's size. False when it does not fit.
 inline bool replace_payload(std::string& image, const std::vector<std::byte>& stream) {
-    const auto section = find_payload_section(image);
-    if (!section || stream.size() > section->size) return false;
-    std::vector<std::byte> stored = stream;
-    stored.resize(section->size, std::byte{0});
-    const std::uint32_t crc = testing::crc32_of(stored);
-    for (int i = 0; i < 4; ++i) image[section->offset + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
-    image.replace(section->stored_at(), stored.size(), testing::as_string(stored));
+    const auto section = payload_section_in(image);
+    if (!section) return false;
+    std::vector<std::byte> contents = encode_payload_section(stream, {});
+    if (contents.size() > section->size()) return false;
+    contents.resize(section->size(), std::byte{0});
+    const auto at = static_cast<std::size_t>(section->data() -
+                                             reinterpret_cast<const std::byte*>(image.data()));
+    image.replace(at, contents.size(), testing::as_string(contents));
     return true;
 }
 

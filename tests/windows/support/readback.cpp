@@ -1,6 +1,8 @@
 #include "readback.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <ostream>
 
 #include <objbase.h>
@@ -58,6 +60,30 @@ std::optional<RegistryValue> read_uninstall_value(const wchar_t* name) {
     }
     value.data.resize(size);
     return value;
+}
+
+std::vector<testing::ExpectedValue> read_uninstall_values() {
+    std::vector<testing::ExpectedValue> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return values;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD name_length = static_cast<DWORD>(std::size(name));
+        DWORD type = 0;
+        BYTE data[4096];
+        DWORD size = sizeof data;
+        if (RegEnumValueW(key, i, name, &name_length, nullptr, &type, data, &size) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        values.push_back({narrow(std::wstring_view(name, name_length)), type,
+                          std::string(reinterpret_cast<const char*>(data), size)});
+    }
+    RegCloseKey(key);
+    std::ranges::sort(values, {}, &testing::ExpectedValue::name);
+    return values;
 }
 
 RegistryValue text_value(std::wstring_view text) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "expected.h"
 #include "payload/payload_entry.h"
 
 namespace pelko::test {
@@ -28,6 +29,9 @@ struct RegistryValue {
     friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
 };
 std::optional<RegistryValue> read_uninstall_value(const wchar_t* name);
+// Every value under the key, sorted by name, as the expectations give them (empty when there is
+// no key).
+std::vector<testing::ExpectedValue> read_uninstall_values();
 // The value a text is stored as (REG_SZ: UTF-16LE, its terminating NUL counted), and a number
 // (REG_DWORD).
 RegistryValue text_value(std::wstring_view text);

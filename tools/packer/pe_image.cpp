@@ -1,4 +1,4 @@
-#include "exe_payload.h"
+#include "pe_image.h"
 
 #include <cstdint>
 #include <algorithm>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "payload/little_endian.h"
-#include "payload/stream_index.h"
+#include "payload/payload_section.h"
 
 namespace pelko::packer {
 bool looks_like_exe(std::span<const std::byte> file) {
@@ -57,7 +57,7 @@ std::expected<SectionPlace, std::string> payload_section_of_exe(std::span<const 
     const auto sections = sections_of_exe(file);
     if (!sections) return std::unexpected(sections.error());
     for (const Section& section : *sections) {
-        if (section.name == kPayloadSection) {
+        if (section.name == kPayloadSectionName) {
             return SectionPlace{section.file_offset, section.size};
         }
     }
@@ -96,27 +96,6 @@ std::optional<std::string> product_version_of_exe(std::span<const std::byte> fil
     const std::uint64_t low = read_le(tree, info + 20, 4);
     return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." +
            std::to_string(low >> 16);
-}
-
-std::expected<ExePayload, std::string> payload_of_exe(std::span<const std::byte> file) {
-    const auto place = payload_section_of_exe(file);
-    if (!place) return std::unexpected(place.error());
-    const auto section = file.subspan(place->file_offset, place->size);
-    if (section.size() < 8) return std::unexpected(std::string("payload section cut short"));
-    const std::uint64_t length = read_le(section, 4, 4);
-    if (length > section.size() - 8) {
-        return std::unexpected(std::string("payload runs past its section's end"));
-    }
-    // The index says how long it is: its piece count comes first (see payload/stream_index.h).
-    std::span<const std::byte> rest = section.subspan(8 + length);
-    std::span<const std::byte> index;
-    if (rest.size() >= kIndexHeaderSize + kIndexCrcSize) {
-        const std::uint64_t pieces = read_le(rest, 0, 4);
-        const std::uint64_t size = kIndexHeaderSize + pieces * kIndexPieceSize + kIndexCrcSize;
-        if (pieces <= kMaxIndexPieces && size <= rest.size()) index = rest.first(size);
-    }
-    return ExePayload{section.subspan(8, length), static_cast<std::uint32_t>(read_le(section, 0, 4)),
-                      index};
 }
 
 }  // namespace pelko::packer
