@@ -1,6 +1,6 @@
 # A shipped executable: imports from system DLLs only, no time stamp in the PE header and no build
-# path inside; for the installer (given its PAYLOAD) a stub (the file minus the stored payload)
-# of at most 128 KiB.
+# path inside; for the installer (given its PAYLOAD) a payload section that starts on a page of
+# the file and a stub (the file minus the stored payload) of at most 128 KiB.
 # Run as: cmake -DEXE=... [-DPAYLOAD=...] -DOBJDUMP=... -DPATHS="dir;dir" -P exe_check.cmake
 cmake_policy(SET CMP0057 NEW)
 set(system_dlls kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll shell32.dll
@@ -45,6 +45,17 @@ file(SIZE ${EXE} exe_size)
 if(NOT PAYLOAD)
   message(STATUS "${EXE}: ${exe_size} bytes; imports: ${seen}")
   return()
+endif()
+# Its payload section starts on a page of the file, so that Wine maps it instead of copying it.
+execute_process(COMMAND ${OBJDUMP} -h ${EXE} OUTPUT_VARIABLE sections)
+string(REGEX MATCH "\\.payload +[0-9a-f]+ +[0-9a-f]+ +[0-9a-f]+ +([0-9a-f]+)" found "${sections}")
+if(NOT found)
+  message(FATAL_ERROR "${EXE} has no .payload section:\n${sections}")
+endif()
+math(EXPR page_offset "0x${CMAKE_MATCH_1} % 4096")
+if(NOT page_offset EQUAL 0)
+  message(FATAL_ERROR
+    "the .payload section starts at file offset 0x${CMAKE_MATCH_1}, not on a page")
 endif()
 file(SIZE ${PAYLOAD} payload_size)
 math(EXPR stub "${exe_size} - ${payload_size}")
