@@ -13,6 +13,11 @@
 #include <cstdlib>
 #include <new>
 
+#include <zlib.h>
+
+#include <span>
+
+#include "payload/payload_checksum.h"
 #include "platform/windows/memory_exhausted.h"
 
 using pelko::win::memory_exhausted;
@@ -65,3 +70,23 @@ void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+// zlib's checksums: its CRC-32 brings 12 KiB of tables, its Adler-32 2 KiB of code, and the raw
+// inflate that the installer uses never calls either (only zlib and gzip wrappers do). These
+// give the same results from the core's CRC-32 and a plain Adler-32, so that zlib's are not linked.
+extern "C" uLong crc32(uLong crc, const Bytef* buf, uInt len) {
+    if (buf == nullptr) return 0;
+    return pelko::payload_crc32(std::as_bytes(std::span(buf, len)),
+                                static_cast<std::uint32_t>(crc));
+}
+
+extern "C" uLong adler32(uLong adler, const Bytef* buf, uInt len) {
+    if (buf == nullptr) return 1;
+    uLong a = adler & 0xFFFF;
+    uLong b = (adler >> 16) & 0xFFFF;
+    for (uInt i = 0; i < len; ++i) {
+        a = (a + buf[i]) % 65521;
+        b = (b + a) % 65521;
+    }
+    return (b << 16) | a;
+}
