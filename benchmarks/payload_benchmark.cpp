@@ -79,7 +79,7 @@ void BM_UnpackPayload(benchmark::State& state) {
     for (auto _ : state) {
         auto entries = unpack_payload(g_stored, heap);
         if (!entries) state.SkipWithError("unpack failed");
-        benchmark::DoNotOptimize(entries->data());
+        benchmark::DoNotOptimize(entries->begin());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_container_size));
 }
@@ -94,7 +94,7 @@ void BM_UnpackInPieces(benchmark::State& state) {
     for (auto _ : state) {
         auto entries = unpack_payload_in_pieces(g_stored, *g_index, os);
         if (!entries) state.SkipWithError("unpack failed");
-        benchmark::DoNotOptimize(entries->data());
+        benchmark::DoNotOptimize(entries->begin());
         os.calls.clear();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_container_size));
@@ -105,7 +105,7 @@ void BM_InflateThenRead(benchmark::State& state) {
         auto container = inflate_payload(g_stored);
         auto entries = read_payload(*container);
         if (!entries) state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(entries->data());
+        benchmark::DoNotOptimize(entries->begin());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * g_container_size));
 }

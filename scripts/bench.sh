@@ -3,93 +3,209 @@
 #   1. native (build/bench, Release): the payload steps on the reference payload: inflate+read
 #      against a bare zlib inflate, the packed size against zlib level 9, the peak heap of
 #      inflate+read+install against the inflated size;
-#   2. under Wine (build/bench-windows, pelko-setup.exe around the reference payload): the time
-#      from the log's start line to its success line against baseline_install (zlib inflate and
-#      plain WriteFile of the same files), median of RUNS runs, and the installer's peak working
-#      set.
+#   2. under Wine (build/bench-windows), for payloads of real Windows binaries of about 22 MB (the
+#      reference payload), 40, 160 and 600 MB (the PE files of Debian's Wine package, in name
+#      order): pelko-setup.exe's time from its start line to its success line against the bare
+#      baseline (baseline_install: one thread, zlib inflate into one buffer, plain
+#      CreateFileW/WriteFile, nothing else), its throughput, its peak working set and peak private
+#      memory against the files; and, for 22 and 600 MB, every phase of a first install (timed by
+#      phase_setup.exe, the same run with a clock) as its share of the run and against its floor
+#      measured in the same round: inflating the same stream with nothing written (in pieces on
+#      every processor, and on one thread), and writing the same files from memory with nothing
+#      inflated. Each figure is the median of RUNS alternated rounds (after one warm-up round).
 #
-#   scripts/bench.sh            (RUNS=15 scripts/bench.sh for more runs; 9 by default)
+#   scripts/bench.sh                 RUNS=9 SIZES="reference 600" scripts/bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-runs=${RUNS:-9}
+runs=${RUNS:-5}
+sizes=${SIZES:-reference 40 160 600}
 
 echo "== building (build/bench, build/bench-windows)"
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
-scripts/reference-payload.sh build/bench/tools/pelko-pack build/reference
-payload=$root/build/reference/payload.bin
-container_size=$(build/bench/tools/pelko-pack list "$payload" | grep " entries, " |
-                 sed -E 's/.*container ([0-9]+) bytes.*/\1/')
-
-cmake --preset bench-windows -DPELKO_PAYLOAD="$payload" >/dev/null
-cmake --build --preset bench-windows >/dev/null
+packer=$root/build/bench/tools/pelko-pack
+scripts/reference-payload.sh "$packer" build/reference >/dev/null
 
 echo
 echo "== payload steps (native)"
-build/bench/benchmarks/payload_benchmark "$payload" --benchmark_color=false 2>&1 |
-  grep -E '_median|^reference|^time|^size|^memory'
+build/bench/benchmarks/payload_benchmark "$root/build/reference/payload.bin" \
+  --benchmark_color=false 2>&1 | grep -E '_median|^reference|^time|^size|^memory'
 
-echo
-echo "== end to end under Wine ($runs runs each, alternating)"
+# A payload of the Wine package's PE files in name order, up to about LIMIT megabytes, packed
+# again only when its manifest or the packer changed.
+wine_dir=${PELKO_WINE_PE_DIR:-/usr/lib/x86_64-linux-gnu/wine/x86_64-windows}
+pe_payload() {
+  local limit=$(($1 * 1000000)) out=$root/build/reference/pe-$1 total=0 name size
+  mkdir -p "$out"
+  while IFS= read -r name; do
+    size=$(stat -c %s "$wine_dir/$name")
+    [ $((total + size)) -le $limit ] || break
+    total=$((total + size))
+    printf 'lib/%s\t%s\n' "$name" "$wine_dir/$name"
+  done < <(cd "$wine_dir" && LC_ALL=C ls -1 | grep -E '\.(dll|exe)$') > "$out/manifest.new"
+  local id
+  id=$( (cat "$out/manifest.new"; sha256sum < "$packer") | sha256sum | cut -d' ' -f1)
+  if [ ! -f "$out/payload.bin" ] || [ "$(cat "$out/id" 2>/dev/null)" != "$id" ]; then
+    mv "$out/manifest.new" "$out/manifest.txt"
+    "$packer" pack "$out/manifest.txt" "$out/payload.bin" >/dev/null
+    echo "$id" > "$out/id"
+  fi
+  echo "$out/payload.bin"
+}
+
 bw=$root/build/bench-windows
 export WINEDEBUG=-all WINEPREFIX=$bw/wineprefix
 # No host menu entry for the shortcut. Wine still starts winemenubuilder.exe from the shortcut's
-# save (about 12 ms of the installer's time here); the override only makes it do nothing.
+# save; the override only makes it do nothing.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d"
-wineboot -i >/dev/null 2>&1 || true
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-scratch=$bw/bench-scratch
-installer_ms=() baseline_ms=() peaks=() plain_ms=()
-# The success line comes after the registration steps; the Start Menu shortcut loads COM and the
-# Shell, which under Wine costs more than the files. A second installer run per round leaves
-# APPDATA unset (no shortcut) to show the file work alone.
+# Wine says this of Z: (the host's root) whenever the Shell link asks for its volume.
+not_volume_noise() { grep -v 'FS volume label and serial are not available' >&2 || true; }
 log_span() {
   local start end
   start=$(grep -m1 ' setup v' "$1" | cut -d' ' -f1)
   end=$(grep -m1 ' installed in ' "$1" | cut -d' ' -f1)
   echo $((end - start))
 }
-for run in $(seq 0 "$runs"); do  # run 0 warms the caches and is not counted
-  rm -rf "$scratch" && mkdir -p "$scratch/local"
-  # Update mode: the reference payload carries no guard, so the final start fails after the
-  # success line; in update mode that shows no box and only sets the exit code.
-  setup=$(winpath "$bw/pelko-setup.exe")
-  wine "$bw/tests/pelko-launch.exe" --set "LOCALAPPDATA=$(winpath "$scratch/local")" \
-    --memory "$(winpath "$scratch/peak.txt")" --timeout 120 --cmdline "\"$setup\" --update" \
-    "$setup" || true
-  installer_ms+=($(log_span "$scratch/local/Pelko/logs/setup.log"))
-  peaks+=($(tr -d '\r' < "$scratch/peak.txt"))
-  mkdir -p "$scratch/plain"
-  wine "$bw/tests/pelko-launch.exe" --set "LOCALAPPDATA=$(winpath "$scratch/plain")" \
-    --unset APPDATA --timeout 120 --cmdline "\"$setup\" --update" "$setup" || true
-  plain_ms+=($(log_span "$scratch/plain/Pelko/logs/setup.log"))
 
-  out=$(wine "$bw/benchmarks/baseline_install.exe" "$container_size" "$(winpath "$scratch/base")" |
-        tr -d '\r')
-  baseline_ms+=($(sed -n 's/^baseline_ms //p' <<<"$out"))
-  # Both wrote the same files.
-  diff -r "$scratch/local/Programs/Pelko" "$scratch/base" >/dev/null ||
-    { echo "the installer and the baseline wrote different files" >&2; exit 1; }
-  if [ "$run" = 0 ]; then installer_ms=() baseline_ms=() peaks=() plain_ms=(); continue; fi
-  echo "run $run: installer ${installer_ms[-1]} ms (without the shortcut ${plain_ms[-1]} ms)," \
-       "baseline ${baseline_ms[-1]} ms, installer peak working set ${peaks[-1]} bytes"
-done
-wineserver -k >/dev/null 2>&1 || true
+summary=()
+for label in $sizes; do
+  if [ "$label" = reference ]; then payload=$root/build/reference/payload.bin
+  else payload=$(pe_payload "$label"); fi
+  container=$("$packer" list "$payload" | sed -nE 's/.* entries, .*container ([0-9]+) bytes.*/\1/p')
+  files=$("$packer" list "$payload" | sed -nE 's/.* entries, ([0-9]+) bytes of file data.*/\1/p')
+  cmake --preset bench-windows -DPELKO_PAYLOAD="$payload" >/dev/null
+  cmake --build --preset bench-windows >/dev/null
+  wineboot -i >/dev/null 2>&1 || true
+  scratch=$bw/bench-scratch
+  rounds=$bw/rounds-$label
+  rm -rf "$rounds" && mkdir -p "$rounds"
+  echo
+  echo "== $label: $(awk -v c="$container" 'BEGIN {printf "%.1f", c / 1e6}') MB under Wine," \
+       "$runs rounds (pelko-setup.exe, phase_setup.exe, baseline_install.exe in turn)"
+  setup=$(winpath "$bw/pelko-setup.exe") phases=$(winpath "$bw/benchmarks/phase_setup.exe")
+  for run in $(seq 0 "$runs"); do  # round 0 warms the caches and is not counted
+    rm -rf "$scratch" && mkdir -p "$scratch/local" "$scratch/clocked"
+    # Each program starts with no dirty page of another's files left to write back (sync):
+    # otherwise the kernel's writeback of 600 MB makes whoever comes next pay for it.
+    # Update mode: these payloads carry no guard, so the final start fails after the success
+    # line; in update mode that shows no box and only sets the exit code.
+    sync
+    wine "$bw/tests/pelko-launch.exe" --set "LOCALAPPDATA=$(winpath "$scratch/local")" \
+      --memory "$(winpath "$scratch/peak.txt")" --timeout 300 --cmdline "\"$setup\" --update" \
+      "$setup" 2> >(not_volume_noise) || true
+    sync
+    wine "$bw/tests/pelko-launch.exe" --set "LOCALAPPDATA=$(winpath "$scratch/clocked")" \
+      --set "PELKO_PHASES=$(winpath "$scratch/phases.txt")" --timeout 300 \
+      --cmdline "\"$phases\" --update" "$phases" 2> >(not_volume_noise) || true
+    rm -rf "$scratch/clocked/Programs"
+    sync
+    wine "$bw/benchmarks/baseline_install.exe" "$container" "$(winpath "$scratch/base")" |
+      tr -d '\r' > "$scratch/baseline.txt"
+    # The floor of inflating in pieces, in a process of its own (no other buffer beside it).
+    wine "$bw/benchmarks/baseline_install.exe" --pieces "$container" | tr -d '\r' \
+      >> "$scratch/baseline.txt" || true
+    diff -r "$scratch/local/Programs/Pelko" "$scratch/base" >/dev/null ||
+      { echo "the installer and the baseline wrote different files" >&2; exit 1; }
+    [ "$run" = 0 ] && continue
+    { echo "span $(log_span "$scratch/local/Pelko/logs/setup.log")"
+      read -r ws private < "$scratch/peak.txt"; echo "working_set $ws"; echo "private $private"
+      cat "$scratch/baseline.txt"; } > "$rounds/$run.txt"
+    cp "$scratch/phases.txt" "$rounds/$run.phases"
+  done
+  wineserver -k >/dev/null 2>&1 || true
+  summary+=("$(python3 - "$rounds" "$label" "$container" "$files" <<'EOF'
+import glob, os, statistics, sys
+rounds, label, container, files = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+median = statistics.median
 
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
-mi=$(median "${installer_ms[@]}") mb=$(median "${baseline_ms[@]}") mp=$(median "${peaks[@]}")
-mn=$(median "${plain_ms[@]}")
-# Each round runs both programs back to back, so the ratio within a round is less exposed to the
-# machine's drift than the ratio of the two medians.
-round_ratios=()
-for k in "${!installer_ms[@]}"; do
-  round_ratios+=($(awk -v i="${installer_ms[$k]}" -v b="${baseline_ms[$k]}" 'BEGIN {print i / b}'))
+def figures(path):
+    return {k: float(v) for k, v in (line.split() for line in open(path) if line.strip())}
+
+def phases(path):
+    # The phases of one run of phase_setup.exe, in milliseconds, from its marks.
+    marks = []
+    for line in open(path):
+        words = line.split()
+        marks.append((words[0], int(words[1]), words[2] if len(words) > 2 else ""))
+    first = {}
+    for name, at, _ in marks:
+        first.setdefault(name, at)
+    ms = lambda us: us / 1000.0
+    p = {"image load to wWinMain": ms(first["entered"]),
+         "wWinMain to start line": ms(first["start_line"] - first["entered"])}
+    p["mutex, environment"] = ms(first["checking"] - first["start_line"])
+    p["CRC-32"] = ms(first["inflating"] - first["checking"])
+    if "inflated" in first:
+        p["inflate (pieces, all)"] = ms(first["inflated"] - first["inflating"])
+        p["read the entries"] = ms(first["read"] - first["inflated"])
+        # Each piece, from the end of its thread's last piece (or the start) to its own end.
+        last, pieces = {}, []
+        for name, at, thread in marks:
+            if name == "piece_done":
+                pieces.append(ms(at - last.get(thread, first["inflating"])))
+                last[thread] = at
+        p["  one piece, shortest"] = min(pieces)
+        p["  one piece, longest"] = max(pieces)
+    else:
+        p["inflate + read (one pass)"] = ms(first["read"] - first["inflating"])
+    p["stop running copies"] = ms(first["stopped"] - first["read"])
+    staging = moves = between = 0
+    begun = staged = moved = None
+    for name, at, _ in marks:
+        if name == "entry_begins":
+            if moved is not None: between += at - moved
+            begun = at
+        elif name == "staged": staging += at - begun; staged = at
+        elif name == "moved": moves += at - staged; moved = at
+    p["directories + staging files"] = ms(staging)
+    p["moves"] = ms(moves)
+    p["between entries"] = ms(between)
+    p["uninstall entry"] = ms(first["registered"] - moved)
+    p["shortcut"] = ms(first["shortcut"] - first["registered"])
+    p["success line"] = ms(first["success_line"] - first["shortcut"])
+    p["start line to success line"] = ms(first["success_line"] - first["start_line"])
+    return p
+
+runs = [figures(f) for f in sorted(glob.glob(os.path.join(rounds, "*.txt")))]
+clocked = [phases(f) for f in sorted(glob.glob(os.path.join(rounds, "*.phases")))]
+get = lambda key: median(r[key] for r in runs if key in r) if any(key in r for r in runs) else None
+span, base = get("span"), get("baseline_ms")
+ratios = median(r["span"] / r["baseline_ms"] for r in runs)
+mb = container / 1e6
+print(f"{label:>9}: {mb:7.1f} MB  start-to-success {span:7.1f} ms = {ratios:.3f} x the baseline "
+      f"({base:.1f} ms; ratio of medians {span / base:.3f})  {mb / (span / 1000):6.0f} MB/s  "
+      f"peak private {get('private') / files:.2f} x the files, working set "
+      f"{get('working_set') / files:.2f} x")
+if label in ("reference", "600"):
+    floors = {"inflate, one thread": get("inflate_ms"), "inflate, pieces": get("pieces_ms"),
+              "write from memory": get("write_ms")}
+    whole = median(c["start line to success line"] for c in clocked)
+    sys.stderr.write(f"\n   phases of a first install, {label} ({mb:.1f} MB), median of "
+                     f"{len(clocked)} runs of phase_setup.exe; floors of the same rounds:\n")
+    for name in clocked[0]:
+        value = median(c[name] for c in clocked if name in c)
+        line = f"   {name:30} {value:8.1f} ms"
+        if not name.startswith("image") and not name.startswith("wWinMain") \
+                and not name.startswith("  "):
+            line += f"  {100 * value / whole:5.1f} %"
+        if name.startswith("inflate") and floors["inflate, pieces"]:
+            line += (f"  {value / floors['inflate, pieces']:.2f} x the pieces floor "
+                     f"({floors['inflate, pieces']:.1f} ms), "
+                     f"{value / floors['inflate, one thread']:.2f} x one thread "
+                     f"({floors['inflate, one thread']:.1f} ms)")
+        if name == "moves":
+            stage = median(c["directories + staging files"] + c["moves"] for c in clocked)
+            floor = floors["write from memory"]
+            line += (f"  (staging + moves {stage:.1f} ms = {stage / floor:.2f} x the write floor,"
+                     f" {floor:.1f} ms)")
+        sys.stderr.write(line + "\n")
+EOF
+)")
 done
-mr=$(median "${round_ratios[@]}")
-awk -v i="$mi" -v b="$mb" -v p="$mp" -v c="$container_size" -v n="$mn" -v r="$mr" 'BEGIN {
-  printf "time   installer start-to-success / baseline: %.3f  (median %s ms / %.1f ms; goal <= 1.3)\n", i / b, i, b
-  printf "time   median of the ratios of the rounds: %.3f\n", r
-  printf "time   the same without the shortcut (APPDATA unset): %.3f  (median %s ms)\n", n / b, n
-  printf "memory installer peak working set: %d bytes = %.2f x the inflated size (%d bytes)\n", p, p / c, c
-}'
+
+echo
+echo "== summary (goals: 22 MB <= 1.1 x the baseline, 600 MB <= 0.5 x, >= 300 MB/s from 40 MB on," \
+     "peak private <= 1.05 x the files at 600 MB)"
+printf '%s\n' "${summary[@]}"

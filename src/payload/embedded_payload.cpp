@@ -8,12 +8,14 @@
 namespace pelko {
 
 StepResult<EntryList> unpack_embedded_payload(Machine& os, const EmbeddedPayload& payload) {
+    os.reached(RunPoint::checking);
     if (payload.recorded_crc32) {
         if (StepResult<void> intact = check_payload_crc32(payload.stored, *payload.recorded_crc32);
             !intact) {
             return std::unexpected(std::move(intact.error()));
         }
     }
+    os.reached(RunPoint::inflating);
     if (const std::optional<StreamIndex> index =
             decode_stream_index(payload.index, payload.stored.size())) {
         return unpack_payload_in_pieces(payload.stored, *index, os);

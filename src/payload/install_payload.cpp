@@ -1,5 +1,6 @@
 #include "payload/install_payload.h"
 
+#include <optional>
 #include <string>
 
 #include "payload/staging_path.h"
@@ -57,11 +58,18 @@ std::optional<std::string> move_with_retries(Platform& os, const OsString& stagi
 StepResult<std::uint64_t> install_payload(Platform& os, const OsString& install_dir,
                                           std::span<const PayloadEntry> entries) {
     std::uint64_t total = 0;
+    // The parent directory of the entry installed last: it is there (its file was just moved
+    // into it), so an entry beside it asks nothing of the file system for it.
+    std::optional<OsString> made_parent;
     for (const PayloadEntry& entry : entries) {
+        os.reached(RunPoint::entry_begins);
         const OsString target = path_join(install_dir, entry.name());
 
-        if (const OsResult<void> made = create_directory_all(os, parent_of(target)); !made) {
-            return fail(error_text(os, made.error()));
+        OsString parent = parent_of(target);
+        if (parent != made_parent) {
+            if (const OsResult<void> made = create_directory_all(os, parent); !made) {
+                return fail(error_text(os, made.error()));
+            }
         }
 
         const OsString staging = staging_path(target);
@@ -71,11 +79,14 @@ StepResult<std::uint64_t> install_payload(Platform& os, const OsString& install_
         const std::optional<std::string> write_error = write_all(os, *file, entry.data());
         os.close_file(*file);
         if (write_error) return file_failure(staging, *write_error);
+        os.reached(RunPoint::staged);
 
         if (const auto move_error = move_with_retries(os, staging, target)) {
             (void)os.delete_file(staging);
             return file_failure(target, *move_error);
         }
+        os.reached(RunPoint::moved);
+        made_parent = std::move(parent);
         total += entry.size();
     }
     return total;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "payload/indexed_piece.h"
 #include "payload/memory_source.h"
 #include "payload/unpack_payload.h"
 
@@ -31,9 +32,10 @@ StepResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored
             const PieceRange piece = piece_range(index, stored, i);
             const std::span<std::byte> out(container.get() + piece.container_offset,
                                            piece.container_length);
-            if (!inflate_piece(piece.stored, out, piece.last)) {
+            if (!inflate_indexed_piece(piece.stored, out, piece.last, os)) {
                 failed.store(true);
             }
+            os.reached(RunPoint::piece_done);
         }
     };
     os.run_concurrently(inflate_pieces, static_cast<std::uint32_t>(count));
@@ -41,6 +43,7 @@ StepResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored
         container.reset();
         return unpack_payload(stored, os);
     }
+    os.reached(RunPoint::inflated);
 
     // The pieces together are exactly what the stream inflates to.
     MemorySource source(std::move(container), size);

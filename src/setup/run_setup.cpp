@@ -29,6 +29,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
 
     // 2. Start line, before the single-instance test so that every start leaves it.
     write_log_line(os, format_text(kStartLine, kProductVersion, update_mode));
+    os.reached(RunPoint::start_line);
 
     // 3. Single instance: only the existence of the mutex counts; it is held until exit.
     if (!os.create_named_mutex(kSetupMutexName)) {
@@ -46,6 +47,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 5. Check, inflate and read the whole payload; nothing has changed yet.
     StepResult<EntryList> entries = unpack_embedded_payload(os, payload);
     if (!entries) return report_failure(os, entries.error(), update_mode);
+    os.reached(RunPoint::read);
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
     // Shell link object is made ready on another thread while this one stops running copies and
@@ -58,6 +60,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
         !stopped) {
         return report_failure(os, stopped.error(), update_mode);
     }
+    os.reached(RunPoint::stopped);
 
     // 7. Install the files.
     const StepResult<std::uint64_t> installed = install_payload(os, install_dir, *entries);
@@ -79,6 +82,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
                                    estimated_size_kib(payload_total)};
         if (!write_uninstall_entry(os, entry)) write_log_line(os, kEntryNotWrittenLine);
     }
+    os.reached(RunPoint::registered);
 
     // 9. Start Menu shortcut when APPDATA is set (a failure is only logged).
     if (programs_dir) {
@@ -88,8 +92,11 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
         }
     }
 
+    os.reached(RunPoint::shortcut);
+
     // 10. Success line.
     write_log_line(os, format_text(kSuccessLine, kProductVersion, install_dir_text));
+    os.reached(RunPoint::success_line);
 
     // 11. Start the installed app.
     if (const OsResult<void> started = start_installed_app(os, guard_exe); !started) {

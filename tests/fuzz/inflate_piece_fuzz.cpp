@@ -1,13 +1,17 @@
 // Fuzzes inflating a stream in pieces against inflating it whole: whenever every piece is
-// accepted, the pieces together must be exactly what the whole stream inflates to. The input is
+// accepted, the pieces together must be exactly what the whole stream inflates to; and every
+// piece zlib accepts (the build's check of a recorded index) libdeflate inflates the same (the
+// installer's fast way for a recorded index). The input is
 // a count of cuts (1 byte), each cut's stored and container offsets (3 + 4 bytes, little-endian),
 // the container size (4 bytes), then the stream.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <span>
 #include <vector>
 
+#include "payload/indexed_piece.h"
 #include "payload/inflate_payload.h"
 #include "payload/stream_index.h"
 
@@ -40,11 +44,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!pelko::fits_stream(index, stored.size()) || index.container_size > kLimit) return 0;
 
     std::vector<std::byte> pieces(index.container_size);
+    std::vector<std::byte> fast(index.container_size);
     for (std::size_t i = 0; i < index.pieces.size(); ++i) {
         const pelko::PieceRange piece = pelko::piece_range(index, stored, i);
         const auto out = std::span(pieces).subspan(piece.container_offset, piece.container_length);
         if (!pelko::inflate_piece(piece.stored, out, piece.last)) {
             return 0;  // refused: the caller inflates the stream whole instead
+        }
+        const auto fast_out =
+            std::span(fast).subspan(piece.container_offset, piece.container_length);
+        if (!pelko::inflate_indexed_piece(piece.stored, fast_out, piece.last,
+                                          pelko::heap_memory()) ||
+            !std::equal(out.begin(), out.end(), fast_out.begin())) {
+            std::abort();
         }
     }
     const auto whole = pelko::inflate_payload(stored, kLimit);

@@ -36,7 +36,8 @@ std::vector<LogLine> parse_log(std::string_view text) {
             line.message = rest;
             lines.push_back(std::move(line));
         } else if (!lines.empty()) {
-            lines.back().message += "\n" + std::string(whole);
+            lines.back().message += '\n';
+            lines.back().message += whole;
         }
     }
     return lines;

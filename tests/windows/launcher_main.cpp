@@ -5,7 +5,8 @@
 //                [--timeout SECONDS] [--memory FILE] PROGRAM
 //
 // Without --cmdline the command line is the program path in double quotes. With --memory the
-// program's peak working set in bytes (GetProcessMemoryInfo after it ended) is written to FILE.
+// program's peak working set and its peak private (anonymous) memory, in bytes, are written to
+// FILE, on one line.
 #include <windows.h>
 #include <psapi.h>
 
@@ -56,11 +57,13 @@ int wmain(int argc, wchar_t** argv) {
     // With --memory the peak is sampled while the program runs (Wine reports nothing for a
     // process that has ended), and once more after it ended.
     SIZE_T peak = 0;
+    SIZE_T peak_private = 0;
     const auto sample = [&] {
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof counters;
         if (GetProcessMemoryInfo(process.handle(), &counters, sizeof counters)) {
             peak = std::max(peak, counters.PeakWorkingSetSize);
+            peak_private = std::max(peak_private, counters.PeakPagefileUsage);
         }
     };
     std::optional<DWORD> code;
@@ -83,7 +86,8 @@ int wmain(int argc, wchar_t** argv) {
             std::fputs("pelko-launch: cannot write the peak working set\n", stderr);
             return 2;
         }
-        std::fprintf(out, "%llu\n", static_cast<unsigned long long>(peak));
+        std::fprintf(out, "%llu %llu\n", static_cast<unsigned long long>(peak),
+                     static_cast<unsigned long long>(peak_private));
         std::fclose(out);
     }
     return static_cast<int>(*code);

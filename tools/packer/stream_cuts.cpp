@@ -12,7 +12,7 @@ namespace pelko::packer {
 namespace {
 
 constexpr std::uint64_t kPieceTarget = std::uint64_t{4} << 20;
-constexpr std::uint32_t kMaxPieces = 8;
+constexpr std::uint32_t kMaxPieces = 64;
 
 }  // namespace
 

@@ -11,7 +11,7 @@
 namespace pelko::packer {
 
 // How many pieces a container of this size is cut into: one per 4 MiB, a power of two, at most
-// 8. The packer cuts its stream there, and an index of a stream packed elsewhere is looked for
+// 64. The packer cuts its stream there, and an index of a stream packed elsewhere is looked for
 // there.
 std::uint32_t stream_piece_count(std::uint64_t container_size);
 
