@@ -10,8 +10,6 @@ scripts/install-deps.sh
 
 export WINEDEBUG=-all
 export WINEPREFIX="$PWD/build/windows/wineprefix"
-# The first start of a prefix takes a while; do it once before the tests run in parallel.
-wineboot -i >/dev/null 2>&1 || true
 
 status=0
 cmake --workflow --preset native || status=1
