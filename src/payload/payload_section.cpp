@@ -1,34 +1,41 @@
 #include "payload/payload_section.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "payload/little_endian.h"
 #include "payload/payload_checksum.h"
 #include "payload/stream_index.h"
 
 namespace pelko {
-namespace {
 
-constexpr std::size_t kHeaderSize = 4 + 4;
-
-}  // namespace
+std::array<std::byte, kPayloadSectionHeaderSize> payload_section_header(std::uint32_t crc32,
+                                                                        std::uint64_t stored_size) {
+    std::vector<std::byte> bytes;
+    append_le(bytes, crc32, 4);
+    append_le(bytes, stored_size, 4);
+    std::array<std::byte, kPayloadSectionHeaderSize> header;
+    std::ranges::copy(bytes, header.begin());
+    return header;
+}
 
 std::vector<std::byte> encode_payload_section(std::span<const std::byte> stored,
                                               std::span<const std::byte> index) {
-    std::vector<std::byte> section;
-    section.reserve(kHeaderSize + stored.size() + index.size());
-    append_le(section, payload_crc32(stored), 4);
-    append_le(section, stored.size(), 4);
+    const auto header = payload_section_header(payload_crc32(stored), stored.size());
+    std::vector<std::byte> section(header.begin(), header.end());
+    section.reserve(header.size() + stored.size() + index.size());
     section.insert(section.end(), stored.begin(), stored.end());
     section.insert(section.end(), index.begin(), index.end());
     return section;
 }
 
 std::optional<EmbeddedPayload> parse_payload_section(std::span<const std::byte> section) {
-    if (section.size() < kHeaderSize) return std::nullopt;
+    if (section.size() < kPayloadSectionHeaderSize) return std::nullopt;
     const std::uint64_t length = read_le(section, 4, 4);
-    if (length > section.size() - kHeaderSize) return std::nullopt;
-    const std::span<const std::byte> stored = section.subspan(kHeaderSize, length);
+    if (length > section.size() - kPayloadSectionHeaderSize) return std::nullopt;
+    const std::span<const std::byte> stored = section.subspan(kPayloadSectionHeaderSize, length);
     // The index says how long it is: its piece count comes first; what follows is padding.
-    const std::span<const std::byte> rest = section.subspan(kHeaderSize + length);
+    const std::span<const std::byte> rest = section.subspan(kPayloadSectionHeaderSize + length);
     std::span<const std::byte> index;
     if (rest.size() >= kIndexHeaderSize + kIndexCrcSize) {
         const std::uint64_t pieces = read_le(rest, 0, 4);

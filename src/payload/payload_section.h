@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -18,6 +20,12 @@ inline constexpr char kPayloadSectionName[] = ".payload";
 // the build places it; the linker may pad it with zeros.
 std::vector<std::byte> encode_payload_section(std::span<const std::byte> stored,
                                               std::span<const std::byte> index);
+
+// The header of that section, which the stored stream and then the index follow: for a writer
+// that streams the section instead of holding it whole.
+inline constexpr std::size_t kPayloadSectionHeaderSize = 4 + 4;
+std::array<std::byte, kPayloadSectionHeaderSize> payload_section_header(std::uint32_t crc32,
+                                                                        std::uint64_t stored_size);
 
 // The payload of a section's contents: the stream by its recorded length and CRC-32, and the
 // index as long as its piece count says (empty when none fits there). Nothing when the section

@@ -70,7 +70,7 @@ TEST_F(Files, TheLayoutReadsTheContainerAcrossFilesFromAnyOffset) {
     ASSERT_TRUE(layout);
     ASSERT_EQ(layout->size(), container.bytes.size());
     std::uint64_t covered = 0;  // the entries' ranges tile the container
-    EXPECT_EQ(layout->count_entries([&](std::uint64_t begin, std::uint64_t end) {
+    EXPECT_EQ(layout->count_entries(0, layout->size(), [&](std::uint64_t begin, std::uint64_t end) {
         const bool next = begin == covered;
         covered = end;
         return next;

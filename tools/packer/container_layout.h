@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -25,11 +26,17 @@ public:
 
     std::uint64_t size() const { return size_; }
     std::size_t entry_count() const { return entries_.size(); }
-    // How many entries' ranges of the container (header and data) `test(begin, end)` holds for.
+    // Of the entries whose ranges of the container (header and data) meet [begin, end), how
+    // many `test(entry_begin, entry_end)` holds for.
     template <class Test>
-    std::size_t count_entries(Test test) const {
+    std::size_t count_entries(std::uint64_t begin, std::uint64_t end, Test test) const {
+        if (begin >= end) return 0;
+        auto at = std::ranges::partition_point(entries_,
+                                               [&](const Entry& e) { return e.end() <= begin; });
         std::size_t count = 0;
-        for (const Entry& entry : entries_) count += test(entry.start, entry.end()) ? 1 : 0;
+        for (; at != entries_.end() && at->start < end; ++at) {
+            count += test(at->start, at->end()) ? 1 : 0;
+        }
         return count;
     }
 

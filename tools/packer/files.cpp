@@ -178,6 +178,19 @@ void OutputFile::write(std::span<const std::byte> bytes) {
     }
 }
 
+void OutputFile::append_file(const fs::path& source, std::uint64_t size) {
+    std::ifstream in(source, std::ios::binary);
+    std::vector<std::byte> block(std::size_t{1} << 20);
+    std::uint64_t copied = 0;
+    while (in) {
+        in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        write(std::span(block).first(got));
+        copied += got;
+    }
+    if (in.bad() || copied != size) throw Failure{path_text(source) + ": cannot read"};
+}
+
 void OutputFile::commit() {
     const bool written = std::fflush(file_) == 0 && std::ferror(file_) == 0;
     const bool closed = std::fclose(file_) == 0;

@@ -51,6 +51,9 @@ public:
 
     std::FILE* stream() { return file_; }
     void write(std::span<const std::byte> bytes);
+    // Appends the whole of the file at `source`, a block at a time (never held whole); throws
+    // Failure unless it had exactly `size` bytes.
+    void append_file(const std::filesystem::path& source, std::uint64_t size);
     // Closes the file and moves it over the target.
     void commit();
 

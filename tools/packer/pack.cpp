@@ -122,12 +122,15 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
     // all of its bytes are.
     std::mutex progress_mutex;
     DoneRanges done;
+    std::size_t files_done = 0;
     const auto compressed = [&](std::uint64_t begin, std::uint64_t end) {
         const std::lock_guard lock(progress_mutex);
         done.add(begin, end);
-        const std::size_t files = layout.count_entries(
-            [&](std::uint64_t from, std::uint64_t to) { return done.covers(from, to); });
-        progress.update(done.bytes(), files);
+        // Each byte is compressed once: only a file with bytes in this slice can have become
+        // whole with it, and none was whole before.
+        files_done += layout.count_entries(
+            begin, end, [&](std::uint64_t from, std::uint64_t to) { return done.covers(from, to); });
+        progress.update(done.bytes(), files_done);
     };
     const auto work = [&] {
         for (;;) {
@@ -155,7 +158,7 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
     for (unsigned i = 0; i < threads; ++i) workers.emplace_back(work);
 
     // This thread writes each part as soon as it and all before it are made.
-    PackResult result{0, {layout.size(), {}}, threads};
+    PackResult result{0, 0, {layout.size(), {}}, threads};
     std::string failure;
     for (std::size_t k = 0; k < count && failure.empty(); ++k) {
         std::vector<std::byte> stream;
@@ -171,6 +174,7 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
                 std::fwrite(stream.data(), 1, stream.size(), out) != stream.size()) {
                 failure = "cannot write the payload";
             }
+            result.crc32 = payload_crc32(stream, result.crc32);
             result.stored_size += stream.size();
         }
         {

@@ -11,9 +11,10 @@
 
 namespace pelko::packer {
 
-// What packing made: the stream's size, its index, and how many threads made it.
+// What packing made: the stream's size and CRC-32, its index, and how many threads made it.
 struct PackResult {
     std::uint64_t stored_size = 0;
+    std::uint32_t crc32 = 0;
     StreamIndex index;
     unsigned threads = 1;
 };

@@ -129,8 +129,11 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
     out.commit();
     if (options.section) {
         // The stream as written, and the index of the cuts it was made with.
-        write_whole(*options.section, encode_payload_section(read_whole(output, UINT64_MAX),
-                                                             encode_stream_index(packed->index)));
+        OutputFile section(*options.section);
+        section.write(payload_section_header(packed->crc32, packed->stored_size));
+        section.append_file(output, packed->stored_size);
+        section.write(encode_stream_index(packed->index));
+        section.commit();
     }
 
     std::printf("%s: %zu entries, container %llu bytes, stored %llu bytes (%s, %zu part(s) on %u "
