@@ -40,15 +40,14 @@ public:
     // Room for at least `count` elements; nothing changes when it cannot be had.
     std::expected<void, NoMemory> reserve(std::size_t count) {
         if (count <= capacity_) return {};
-        if (count > SIZE_MAX / sizeof(T)) return std::unexpected(NoMemory{UINT64_MAX});
-        SharedBytes room = memory_->allocate(count * sizeof(T));
-        if (!room) return std::unexpected(NoMemory{count * sizeof(T)});
-        T* moved = reinterpret_cast<T*>(room.get());
+        std::expected<SharedBytes, NoMemory> room = allocate_elements<T>(*memory_, count);
+        if (!room) return std::unexpected(room.error());
+        T* moved = reinterpret_cast<T*>(room->get());
         for (std::size_t i = 0; i < size_; ++i) {
             new (moved + i) T(std::move(data()[i]));
             data()[i].~T();
         }
-        room_ = std::move(room);
+        room_ = std::move(*room);
         capacity_ = count;
         return {};
     }

@@ -15,11 +15,8 @@ namespace {
 // Memory for `count` elements of a trivial type, zeroed.
 template <class T>
 std::expected<SharedBytes, NoMemory> zeroed(BufferAllocator& memory, std::uint64_t count) {
-    if (count > SIZE_MAX / sizeof(T)) return std::unexpected(NoMemory{UINT64_MAX});
-    const auto bytes = static_cast<std::size_t>(count * sizeof(T));
-    SharedBytes room = memory.allocate(bytes);
-    if (!room) return std::unexpected(NoMemory{bytes});
-    std::memset(room.get(), 0, bytes);
+    auto room = allocate_elements<T>(memory, count);
+    if (room) std::memset(room->get(), 0, static_cast<std::size_t>(count) * sizeof(T));
     return room;
 }
 
@@ -140,10 +137,7 @@ std::expected<void, NoMemory> find_name_clashes(
         if (const auto directory = table.find(key, key_length(i), true)) {
             if (!on_clash({NameClashKind::file_is_directory, i, *directory})) return {};
         }
-        const StagingName parts = staging_name(name_at(i));
-        std::memcpy(staging, parts.kept.data(), parts.kept.size());
-        std::memcpy(staging + parts.kept.size(), parts.added.data(), parts.added.size());
-        const std::size_t staged_size = parts.kept.size() + parts.added.size();
+        const std::size_t staged_size = staging_name(name_at(i)).copy_to(staging);
         const auto length = static_cast<std::uint32_t>(write_file_name_key(
             std::string_view(staging, staged_size), std::span(staging_key, staged_size)));
         std::optional<std::size_t> file;

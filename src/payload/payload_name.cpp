@@ -109,10 +109,8 @@ bool has_short_name_form(std::string_view name) {
     // characters of up to 4 bytes).
     const StagingName staging = staging_name(last_component(name));
     std::array<char, 48> staged;
-    if (staging.kept.size() + staging.added.size() > staged.size()) return false;
-    std::ranges::copy(staging.added, std::ranges::copy(staging.kept, staged.begin()).out);
-    return is_short_name_form(
-        std::string_view(staged.data(), staging.kept.size() + staging.added.size()));
+    if (staging.size() > staged.size()) return false;
+    return is_short_name_form(std::string_view(staged.data(), staging.copy_to(staged.data())));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <string_view>
 
 #include "platform/os_string.h"
@@ -17,6 +19,14 @@ OsString staging_path(const OsString& target);
 struct StagingName {
     std::string_view kept;
     std::string_view added;
+
+    std::size_t size() const { return kept.size() + added.size(); }
+    // Writes the staging path to `out`, which has room for size() characters; returns size().
+    std::size_t copy_to(char* out) const {
+        std::memcpy(out, kept.data(), kept.size());
+        std::memcpy(out + kept.size(), added.data(), added.size());
+        return size();
+    }
 };
 StagingName staging_name(std::string_view path);
 

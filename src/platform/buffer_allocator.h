@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <expected>
 #include <new>
 #include <utility>
 
@@ -65,6 +66,18 @@ public:
     virtual SharedBytes allocate(std::size_t size) = 0;
     virtual ~BufferAllocator() = default;
 };
+
+// Room for `count` elements of type T from `memory`, or NoMemory with the bytes asked for
+// (UINT64_MAX when that many bytes cannot even be counted).
+template <class T>
+std::expected<SharedBytes, NoMemory> allocate_elements(BufferAllocator& memory,
+                                                       std::uint64_t count) {
+    if (count > SIZE_MAX / sizeof(T)) return std::unexpected(NoMemory{UINT64_MAX});
+    const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(T);
+    SharedBytes room = memory.allocate(bytes);
+    if (!room) return std::unexpected(NoMemory{bytes});
+    return room;
+}
 
 // Buffers from the heap, without ever ending the process for want of memory.
 class HeapAllocator final : public BufferAllocator {
