@@ -20,11 +20,19 @@ enum class NameClashKind {
     staging_is_directory,
     // The entry's file is a directory of another entry ("a" beside "a/b").
     file_is_directory,
+    // A component of the entry, or its staging file, is in the form of a short name that may be
+    // the alias Windows makes up for a name of another entry in the same folder (see
+    // short_alias.h): "A~1.dll", staged as "A~1.new", beside "a.newer". Opening it could open
+    // that other file.
+    short_alias,
 };
 struct NameClash {
     NameClashKind kind = NameClashKind::staging_is_file;
     std::size_t entry = 0;  // the entry whose name makes the clash
     std::size_t other = 0;  // the first entry whose file or directory it meets
+    // For short_alias: the entry's staging file is the name in short-name form (not one of the
+    // components of its own name).
+    bool by_staging_file = false;
     friend bool operator==(const NameClash&, const NameClash&) = default;
 };
 

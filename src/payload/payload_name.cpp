@@ -1,10 +1,8 @@
 #include "payload/payload_name.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 
-#include "payload/staging_path.h"
 #include "platform/path.h"
 
 namespace pelko {
@@ -82,37 +80,6 @@ bool is_not_plain_file_path(std::string_view name) {
     return last.empty() || last == ".";
 }
 
-// The number of characters of UTF-8 text: its bytes that do not continue a sequence.
-std::size_t characters(std::string_view text) {
-    return static_cast<std::size_t>(std::ranges::count_if(
-        text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-bool is_short_name_form(std::string_view component) {
-    while (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
-        component.remove_suffix(1);
-    }
-    const std::size_t dot = component.find('.');
-    const std::string_view base = component.substr(0, dot);
-    const std::string_view extension =
-        dot == std::string_view::npos ? std::string_view() : component.substr(dot + 1);
-    if (extension.find('.') != std::string_view::npos) return false;
-    const std::size_t base_length = characters(base);
-    const std::size_t tilde = base.find('~');
-    return base_length >= 1 && base_length <= 8 && characters(extension) <= 3 &&
-           tilde != std::string_view::npos && tilde + 1 < base.size();
-}
-
-bool has_short_name_form(std::string_view name) {
-    if (any_component(name, is_short_name_form)) return true;
-    // The staging file's name, when it is short enough to be in that form (8 + 1 + 3
-    // characters of up to 4 bytes).
-    const StagingName staging = staging_name(last_component(name));
-    std::array<char, 48> staged;
-    if (staging.size() > staged.size()) return false;
-    return is_short_name_form(std::string_view(staged.data(), staging.copy_to(staged.data())));
-}
-
 }  // namespace
 
 NameFault payload_name_fault(std::string_view name) {
@@ -121,7 +88,6 @@ NameFault payload_name_fault(std::string_view name) {
     if (is_not_plain_file_path(name)) return NameFault::not_plain;
     if (name.find(':') != std::string_view::npos) return NameFault::stream;
     if (any_component(name, is_device_name)) return NameFault::device;
-    if (has_short_name_form(name)) return NameFault::short_name;
     return NameFault::none;
 }
 

@@ -22,12 +22,6 @@ enum class NameFault {
     // LPT with a superscript 1-3, CONIN$, CONOUT$; any case, any extension, trailing spaces
     // before the extension).
     device,
-    // A component, or the staging file's last one, in the form of the short names that Windows
-    // makes up as aliases of long ones: a base of 1 to 8 characters holding a '~' that is not its
-    // last character, then nothing or a dot and an extension of up to 3 characters (trailing
-    // dots and blanks dropped first, as Windows drops them). NTFS's "PROGRA~1" and "A~1.NEW",
-    // Wine's "A~~~~YNS.NEW": such a name may open another file of the payload.
-    short_name,
 };
 
 // The first rule the name breaks, or NameFault::none.

@@ -1,8 +1,11 @@
 // Names that Windows would turn into a device or an alternate data stream: refused by the
 // plain-relative-path rule, so the installer never writes to a device or into another file.
 #include "payload/payload_name.h"
+#include "payload/short_alias.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include <fstream>
 #include <string>
@@ -42,20 +45,36 @@ TEST(PayloadName, NamesThatOnlyLookLikeDevicesPass) {
     }
 }
 
-// A component in the form of a short name could be the alias Windows made for another file's
-// long name (NTFS "A~1.NEW" and Wine "A~~~~YNS.NEW" for "a.newer"): so could the staging file's.
-TEST(PayloadName, ShortNameFormsWithATildeAreRefused) {
-    for (const char* name : {"A~1.NEW", "a~1.new", "PROGRA~1/pelko.exe", "A~~~~YNS.dll",
-                             "sub/ABCDEF~9", "a~1 .txt.", "\xc3\xa9~1.txt", "a~b.config"}) {
-        EXPECT_FALSE(is_acceptable_payload_name(name)) << name;
-        const auto read = read_payload(ContainerBuilder{}.entry(name, "x").bytes);
-        ASSERT_FALSE(read.has_value()) << name;
-        EXPECT_EQ(read.error().text, std::string("bad name ") + name);
-    }
-    // A '~' that ends the base, or a name too long for that form, is no such alias.
-    for (const char* name : {"notes~.txt", "backup~", "file.txt~", "long~name.txt", "a~1.b.c.d",
-                             "~", "sub~/readme~.md"}) {
+// A name in the form of a short name is refused only beside a name of its folder whose alias it
+// could be (see the reader's test); alone, and beside names that get no alias or another one,
+// ordinary names with a '~' install.
+TEST(ShortAlias, OnlyNamesWhoseAliasCouldBeTheShortFormCount) {
+    for (const char* name : {"~readme.txt", "icons/~close.png", "a~b.txt", "v~1/lib.dll",
+                             "my~app.json", "A~1.TXT", "PROGRA~1/pelko.exe"}) {
         EXPECT_TRUE(is_acceptable_payload_name(name)) << name;
+        EXPECT_TRUE(read_payload(ContainerBuilder{}.entry(name, "x").bytes).has_value()) << name;
+    }
+    // Valid 8.3 names, letter case aside, get no alias; the others do.
+    for (const char* name : {"pelko.exe", "README.TXT", "a~b.txt", "x", "a-b_c!.{}"}) {
+        EXPECT_FALSE(gets_short_alias(name)) << name;
+    }
+    for (const char* name : {"pelko-guard.exe", ".config", "a.b.c", "a b.txt", "a+b.txt",
+                             "\xc3\xa9.txt", "a.json", "abcdefghi"}) {
+        EXPECT_TRUE(gets_short_alias(name)) << name;
+    }
+    // The first characters, cleaned as Windows cleans them, and the extension's start.
+    const std::tuple<const char*, const char*, bool> pairs[] = {
+        {"A~1.NEW", "a.newer", true},          {"A~~~~YNS.NEW", "a.newer", true},
+        {"A~1.NEW", "b.newer", false},         {"A~1.dll", "a.newer", false},
+        {"A~1", "a.newer", true},              {"PROGRA~1", "Program Files", true},
+        {"CONFIG~1", ".config", true},         {"X~1", ".config", true},
+        {"_~1.TXT", "+plus.txt", true},        {"\xc3\xa9~1.txt", "long name.txt", true},
+        {"L~1.T_T", "long.t+t", true},         {"L~1.TXT", "long.t xt", true},
+        {"L~1.TXT", "long.tmp", false},        {"L~1.TXT", "longtxt", false},
+    };
+    for (const auto& [short_form, long_name, could] : pairs) {
+        EXPECT_EQ(could_be_short_alias(short_form, long_name), could)
+            << short_form << " for " << long_name;
     }
 }
 

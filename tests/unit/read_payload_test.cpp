@@ -116,6 +116,19 @@ TEST(ReadPayload, NamesThatWindowsMixesUpAreRefused) {
     EXPECT_EQ(outcome_of({"x.dll", "X.NEW./readme.txt"}), "bad name x.dll");
     EXPECT_EQ(outcome_of({"a", "a/b"}), "bad name a");
     EXPECT_EQ(outcome_of({"A\\b\\c", "pelko.exe", "a/B."}), "bad name a/B.");
+    // A name in short-name form that may be the alias Windows makes up for a name in its
+    // folder: as the staging file (NTFS's and Wine's forms), as a folder, as the file.
+    EXPECT_EQ(outcome_of({"a.newer", "A~1.dll"}), "bad name A~1.dll");
+    EXPECT_EQ(outcome_of({"A~~~~YNS.dll", "a.newer"}), "bad name A~~~~YNS.dll");
+    EXPECT_EQ(outcome_of({"Program Files/x.txt", "y/z", "PROGRA~1/x.txt"}),
+              "bad name PROGRA~1/x.txt");
+    EXPECT_EQ(outcome_of({"sub/readme-long.txt", "sub/README~1.TXT"}), "bad name sub/README~1.TXT");
+    // ... but not one in another folder, nor one whose alias begins or ends otherwise, nor a
+    // name given twice, nor ordinary names with a '~'.
+    EXPECT_EQ(outcome_of({"a.newer", "sub/A~1.dll", "b~1.txt", "x~y.json", "x~y.json",
+                          "~readme.txt", "icons/~close.png", "v~1/lib.dll"}),
+              "ok|a.newer|sub/A~1.dll|b~1.txt|x~y.json|x~y.json|~readme.txt|icons/~close.png|"
+              "v~1/lib.dll");
     // Staging paths shared, a directory shared or named like a staging file of no entry, and
     // names given twice pass.
     EXPECT_EQ(outcome_of({"pelko.exe", "pelko.dll", "pelko.exe", "PELKO.EXE"}),

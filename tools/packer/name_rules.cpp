@@ -29,9 +29,6 @@ std::string_view fault_reason(NameFault fault) {
     case NameFault::stream: return "\":\" would write an alternate data stream of another file";
     case NameFault::device:
         return "a component that Windows takes for a device, such as CON, NUL.txt or COM1";
-    case NameFault::short_name:
-        return "a component in the form of a short name holding \"~\", such as PROGRA~1 or "
-               "A~1.NEW: Windows may take it for the short alias of another file's long name";
     }
     return "";
 }
@@ -125,6 +122,14 @@ std::vector<NameProblem> clash_problems(std::span<const std::string_view> names,
                 break;
             case NameClashKind::file_is_directory:
                 text += "it is also a directory of " + other;
+                break;
+            case NameClashKind::short_alias:
+                text += (clash.by_staging_file
+                             ? "it is written first as " + std::string(staging.kept) +
+                                   std::string(staging.added) + ", whose name"
+                             : std::string("a component of it")) +
+                        " has the form of a short name that Windows may make up for a name of " +
+                        other + " in the same folder, and would then open that file";
                 break;
             }
             problems.push_back({clash.entry, text});

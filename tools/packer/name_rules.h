@@ -18,7 +18,7 @@ std::string shown_name(std::string_view name);
 std::expected<void, std::string> check_windows_characters(std::string_view name);
 
 // Why the installer would refuse the name (over 65,535 bytes, not UTF-8, "..", absolute, not a
-// plain relative file path, an alternate stream, a device, a short-name form) or Windows could
+// plain relative file path, an alternate stream, a device) or Windows could
 // not create its file (check_windows_characters), or nothing when it is fine: "bad name {name}
 // ({reason})".
 std::expected<void, std::string> check_name(std::string_view name);
