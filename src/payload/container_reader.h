@@ -40,7 +40,7 @@ inline constexpr std::string_view kCutShortText = "payload cut short";
 // of its name check) that cannot be had.
 inline constexpr std::string_view kNoMemoryText = "not enough memory for the payload ({} bytes)";
 
-inline std::unexpected<SetupFailure> no_memory(NoMemory wanted) {
+inline std::unexpected<SetupFailure> no_memory_failure(NoMemory wanted) {
     return fail(format_text(kNoMemoryText, wanted.bytes));
 }
 
@@ -72,7 +72,7 @@ StepResult<EntryList> read_container(Source& source, BufferAllocator& memory) {
                                                      data->offset,
                                                      static_cast<std::size_t>(length)));
             !added) {
-            return no_memory(added.error());
+            return no_memory_failure(added.error());
         }
     }
     std::optional<std::size_t> clashing;
@@ -82,7 +82,7 @@ StepResult<EntryList> read_container(Source& source, BufferAllocator& memory) {
             clashing = clash.entry;
             return false;
         });
-    if (!checked) return no_memory(checked.error());
+    if (!checked) return no_memory_failure(checked.error());
     if (clashing) return fail(format_text("bad name {}", entries[*clashing].name()));
     return entries;
 }

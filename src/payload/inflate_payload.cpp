@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "payload/container_reader.h"
 #include "payload/decompress_error.h"
 #include "payload/raw_inflater.h"
 #include "platform/text_format.h"
@@ -31,7 +32,12 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
     }
 
     RawInflater inflater;
+    // zlib's own memory that could not be had is no damage of the stream.
+    const auto no_memory = [&] {
+        return no_memory_failure(*inflater.no_memory());
+    };
     if (!inflater.ok()) {
+        if (inflater.no_memory()) return no_memory();
         return fail(decompress_error_text(DecompressStatus::failed, output));
     }
 
@@ -66,6 +72,7 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
             }
             continue;
         }
+        if (inflater.no_memory()) return no_memory();
         return fail(decompress_error_text(DecompressStatus::failed, output));
     }
 }

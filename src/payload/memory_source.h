@@ -37,7 +37,7 @@ public:
         EntryData data{shared_, position_};
         if (!shared_) {
             data = EntryData{memory_->allocate(size), 0};
-            if (!data.storage) return no_memory({length});
+            if (!data.storage) return no_memory_failure({length});
             std::memcpy(data.storage.get(), bytes_.data() + position_, size);
         }
         position_ += size;

@@ -5,14 +5,24 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
+
+#include "platform/buffer_allocator.h"
 
 namespace pelko {
 
-// Owns a zlib inflate stream in raw mode (no zlib or gzip wrapper).
+// Owns a zlib inflate stream in raw mode (no zlib or gzip wrapper), whose state and window come
+// from `memory`: memory that cannot be had is told apart from a damaged stream (no_memory).
 class RawInflater {
 public:
-    RawInflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
+    explicit RawInflater(BufferAllocator& memory = heap_memory()) : memory_(&memory) {
+        stream_.zalloc = &allocate;
+        stream_.zfree = &release;
+        stream_.opaque = this;
+        ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
+    }
     ~RawInflater() {
         if (ok_) inflateEnd(&stream_);
     }
@@ -24,6 +34,9 @@ public:
     static constexpr int kAtAlignedBlockStart = 128;
 
     bool ok() const { return ok_; }
+    // The allocation zlib asked for and could not have (which failed the init, or a step with
+    // Z_MEM_ERROR), if any.
+    std::optional<NoMemory> no_memory() const { return no_memory_; }
     z_stream& stream() { return stream_; }
 
     // One decoder call on the start of `in` and `out` (as much of each as zlib counts in its
@@ -48,6 +61,22 @@ public:
     }
 
 private:
+    static voidpf allocate(voidpf opaque, uInt items, uInt size) {
+        auto* self = static_cast<RawInflater*>(opaque);
+        const std::uint64_t bytes = std::uint64_t{items} * size;
+        SharedBytes block =
+            bytes <= SIZE_MAX ? self->memory_->allocate(static_cast<std::size_t>(bytes))
+                              : SharedBytes();
+        if (!block) {
+            self->no_memory_ = NoMemory{bytes};
+            return Z_NULL;
+        }
+        return block.leak();
+    }
+    static void release(voidpf, voidpf address) { SharedBytes::adopt(address).reset(); }
+
+    BufferAllocator* memory_;
+    std::optional<NoMemory> no_memory_;
     z_stream stream_{};
     Bytef no_room_ = 0;
     bool ok_ = false;

@@ -28,6 +28,8 @@ public:
         else if (!inflater_.ok()) stop(DecompressStatus::failed);
     }
 
+
+
     std::size_t read(std::span<std::byte> out) {
         std::size_t got = 0;
         while (got < out.size() && state_ == State::running) got += step(out.subspan(got));
@@ -42,7 +44,7 @@ public:
         }
         SharedBytes data =
             length <= SIZE_MAX ? memory_.allocate(static_cast<std::size_t>(length)) : SharedBytes();
-        if (!data) return no_memory({length});
+        if (!data) return no_memory_failure({length});
         if (read(std::span(data.get(), static_cast<std::size_t>(length))) < length) {
             return fail(std::string(kCutShortText));
         }
@@ -57,6 +59,10 @@ public:
 
     bool failed() const { return state_ == State::failed; }
     std::string failure_text() const {
+        // zlib's own memory that could not be had is no damage of the stream.
+        if (const std::optional<NoMemory> wanted = inflater_.no_memory()) {
+            return format_text(kNoMemoryText, wanted->bytes);
+        }
         const std::size_t shown = static_cast<std::size_t>(
             std::min<std::uint64_t>(buffer_size_, first_.size()));
         return decompress_error_text(status_, std::span(first_).first(shown), buffer_size_);
@@ -96,14 +102,14 @@ private:
                 stop(DecompressStatus::failed_cannot_make_progress);
             }
         } else if (status != Z_OK) {
-            stop(DecompressStatus::failed);
+            stop(DecompressStatus::failed);  // Z_MEM_ERROR among them: see failure_text
         }
         return made;
     }
 
     std::span<const std::byte> stored_;
     BufferAllocator& memory_;
-    RawInflater inflater_;
+    RawInflater inflater_{memory_};
     State state_ = State::running;
     DecompressStatus status_ = DecompressStatus::failed;
     std::uint64_t consumed_ = 0;

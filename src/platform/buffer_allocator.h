@@ -47,6 +47,13 @@ public:
     }
     explicit operator bool() const { return block_ != nullptr; }
 
+    // Lets go of the reference without dropping it: the bytes stay until adopt() takes the
+    // reference back from their address. For code that keeps memory as a bare pointer (zlib).
+    std::byte* leak() { return reinterpret_cast<std::byte*>(std::exchange(block_, nullptr) + 1); }
+    static SharedBytes adopt(void* bytes) {
+        return SharedBytes(reinterpret_cast<Block*>(static_cast<std::byte*>(bytes)) - 1);
+    }
+
 private:
     Block* block_ = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "setup/run_setup.h"
 
+#include <atomic>
+#include <utility>
+
 #include "instances/stop_running_instances.h"
 #include "payload/embedded_payload.h"
 #include "payload/install_payload.h"
@@ -16,22 +19,57 @@
 #include "shared/product.h"
 
 namespace pelko {
+namespace {
+
+// Where the run stands, as the end that memory running out makes needs to know it: the one run
+// of the process (set again at the start of each), for an action that may outlive the run's
+// frame (another thread may still allocate).
+struct RunStage {
+    std::atomic<bool> instance_tested{false};  // the single-instance test is made or begun
+    std::atomic<bool> reporting{false};        // a failure is being reported
+};
+constinit RunStage run_stage;
+
+// Ends the run as report_failure does, once: a failure reported while another is reported (its
+// memory ran out) ends the process with no second line.
+int end_failed_run(Platform& os, const SetupFailure& failure, bool update_mode) {
+    if (run_stage.reporting.exchange(true)) os.exit_process(kFailureExitCode);
+    return report_failure(os, failure, update_mode);
+}
+
+// The end of a run whose memory ran out where no caller can be told: before the single-instance
+// test, the test is made first, so that a run that another setup holds off ends as declined.
+[[noreturn]] void end_out_of_memory(Platform& os, bool update_mode) {
+    if (!run_stage.reporting.load() && !run_stage.instance_tested.exchange(true) &&
+        !os.create_named_mutex(kSetupMutexName)) {
+        write_log_line(os, kAnotherSetupLine);
+        os.exit_process(0);
+    }
+    const int code = end_failed_run(os, {std::string(kMemoryExhaustedText)}, update_mode);
+    os.exit_process(static_cast<std::uint32_t>(code));
+    std::unreachable();  // not every compiler sees through the virtual call
+}
+
+}  // namespace
 
 int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 1. Command line.
     const bool update_mode = is_update_mode(read_arguments(os));
     // From here on, memory that runs out anywhere ends the run as a failure, with its line.
     // That ends the process where it happens, as no caller can be told.
-    os.on_memory_exhausted([&os, update_mode] {
-        const int code = report_failure(os, {std::string(kMemoryExhaustedText)}, update_mode);
-        os.exit_process(static_cast<std::uint32_t>(code));
-    });
+    run_stage.instance_tested.store(false);
+    run_stage.reporting.store(false);
+    os.on_memory_exhausted([&os, update_mode] { end_out_of_memory(os, update_mode); });
+    const auto fail_run = [&](const SetupFailure& failure) {
+        return end_failed_run(os, failure, update_mode);
+    };
 
     // 2. Start line, before the single-instance test so that every start leaves it.
     write_log_line(os, format_text(kStartLine, kProductVersion, update_mode));
     os.reached(RunPoint::start_line);
 
     // 3. Single instance: only the existence of the mutex counts; it is held until exit.
+    run_stage.instance_tested.store(true);
     if (!os.create_named_mutex(kSetupMutexName)) {
         write_log_line(os, kAnotherSetupLine);
         return 0;
@@ -40,13 +78,13 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 4. Install directory.
     const std::optional<OsString> local_app_data = os.environment_variable("LOCALAPPDATA");
     if (!local_app_data) {
-        return report_failure(os, {std::string(kNoLocalAppDataText)}, update_mode);
+        return fail_run({std::string(kNoLocalAppDataText)});
     }
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
     // 5. Check, inflate and read the whole payload; nothing has changed yet.
     StepResult<EntryList> entries = unpack_embedded_payload(os, payload);
-    if (!entries) return report_failure(os, entries.error(), update_mode);
+    if (!entries) return fail_run(entries.error());
     os.reached(RunPoint::read);
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
@@ -58,13 +96,13 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 6. Make running copies of the app quit.
     if (const StepResult<void> stopped = stop_running_instances(os, install_dir, update_mode);
         !stopped) {
-        return report_failure(os, stopped.error(), update_mode);
+        return fail_run(stopped.error());
     }
     os.reached(RunPoint::stopped);
 
     // 7. Install the files.
     const StepResult<std::uint64_t> installed = install_payload(os, install_dir, *entries);
-    if (!installed) return report_failure(os, installed.error(), update_mode);
+    if (!installed) return fail_run(installed.error());
     entries->clear();
     const std::uint64_t payload_total = *installed;
 
@@ -101,7 +139,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // 11. Start the installed app.
     if (const OsResult<void> started = start_installed_app(os, guard_exe); !started) {
         const SetupFailure failure{format_text(kNotStartedText, error_text(os, started.error()))};
-        return report_failure(os, failure, update_mode);
+        return fail_run(failure);
     }
 
     // 12. Done.

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
+#include <utility>
 
 #include "expected.h"
 #include "fake_platform.h"
@@ -84,11 +86,14 @@ TEST_F(RunSetup, MemoryThatRunsOutForThePayloadEndsTheRunBeforeAnyChange) {
                                                  .bytes);
     os.processes = {{7, "pelko.exe", "\"C:\\Apps\\pelko.exe\""}};
     os.raw_command_line = u"setup.exe --update";
-    os.memory_limit = 7999;
+    os.memory_limit = 7999;  // the decoder's own memory comes from it too
     EXPECT_EQ(run(stored), 1);
-    EXPECT_EQ(log_messages(os),
-              (std::vector<std::string>{testing::start_line(true),
-                                        testing::failed_line("not enough memory for the payload (5000 bytes)")}));
+    const auto messages = log_messages(os);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], testing::start_line(true));
+    EXPECT_TRUE(std::regex_match(
+        messages[1], std::regex(R"(failed: not enough memory for the payload \(\d+ bytes\))")))
+        << messages[1];
     EXPECT_TRUE(os.boxes.empty());
     EXPECT_TRUE(os.started.empty());  // no copy was asked to quit
     EXPECT_FALSE(os.directories.contains(
@@ -142,6 +147,44 @@ TEST_F(RunSetup, MemoryThatRunsOutAnywhereElseEndsTheRunWithItsLine) {
             EXPECT_EQ(fresh.boxes[0].text, testing::failure_box("not enough memory"));
         }
     }
+}
+
+// zlib's own memory (its state, its window) that cannot be had is a memory failure too, not a
+// damaged payload.
+TEST_F(RunSetup, MemoryThatRunsOutInsideTheDecoderIsNoDamage) {
+    const auto stored = testing::raw_deflate(
+        testing::ContainerBuilder{}.entry("pelko.exe", "a").entry("pelko-guard.exe", "g").bytes);
+    os.memory_limit = 100;
+    EXPECT_EQ(run(stored), 1);
+    const std::regex failure(R"(failed: not enough memory for the payload \(\d+ bytes\))");
+    EXPECT_TRUE(std::regex_match(log_messages(os).back(), failure)) << log_messages(os).back();
+}
+
+// Memory that runs out while a failure is reported ends the run with no second report; before
+// the single-instance test, a run that another setup holds off still ends as declined.
+TEST_F(RunSetup, MemoryThatRunsOutAroundTheEndsOfARunMakesNoSecondEnd) {
+    os.fail_with = [&](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op == "message_box") os.run_out_of_memory();
+        return std::nullopt;
+    };
+    EXPECT_EQ(run(), 1);  // no guard executable to start
+    const auto messages = log_messages(os);
+    EXPECT_EQ(std::ranges::count_if(messages, [](const std::string& m) {
+                  return m.starts_with("failed: ");
+              }), 1);
+    EXPECT_TRUE(messages.back().starts_with("failed: Pelko not started: ")) << messages.back();
+    EXPECT_EQ(os.calls_of("message_box").size(), 1u);
+
+    FakePlatform held;
+    held.add_user();
+    held.mutexes.insert("Local\\PelkoSetup");
+    bool ran_out = false;
+    held.fail_with = [&](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op == "open_for_append" && !std::exchange(ran_out, true)) held.run_out_of_memory();
+        return std::nullopt;
+    };
+    EXPECT_EQ(testing::run_setup_to_exit(held, {kEmptyPayload}), 0);
+    EXPECT_EQ(log_messages(held), std::vector<std::string>{"another setup is running"});
 }
 
 TEST_F(RunSetup, CopyThatNeverQuitsEndsTheRunAfterTwentySecondsWithTheModesText) {
