@@ -39,17 +39,46 @@ std::optional<std::string> write_all(Platform& os, FileHandle file,
     return std::nullopt;
 }
 
+// Creates the staging file, or empties the one an earlier run left. A leftover that cannot be
+// emptied in place (read-only, or a link, which is never written through) is removed, the link
+// itself and not what it leads to, and the file created anew. The first error when it cannot be
+// removed.
+OsResult<FileHandle> create_staging_file(Platform& os, const OsString& staging) {
+    OsResult<FileHandle> file = os.create_for_writing(staging);
+    if (file) return file;
+    const OsErrorKind kind = file.error().kind;
+    if (kind != OsErrorKind::access_denied && kind != OsErrorKind::link) return file;
+    if (!os.delete_file(staging)) return file;
+    return os.create_for_writing(staging);
+}
+
+// Clears the read-only attribute of a target, which a move cannot replace; true when it had it
+// and has it no more.
+bool clear_read_only(Platform& os, const OsString& target) {
+    const OsResult<bool> read_only = os.is_read_only(target);
+    return read_only && *read_only && os.set_read_only(target, false);
+}
+
 // Moves the staging file over the target, trying up to kMoveAttempts times with a pause after
-// every failed attempt; the text of the last attempt's error, or nothing on success.
+// every failed attempt; the text of the last attempt's error, or nothing on success. A target
+// that is read-only loses that attribute, and the move is tried again at once; it gets it back
+// when every attempt fails, so that a failed move leaves the target as it was.
 std::optional<std::string> move_with_retries(Platform& os, const OsString& staging,
                                              const OsString& target) {
     std::string last_error;
+    bool cleared = false;
     for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
-        const OsResult<void> moved = os.move_replacing(staging, target);
+        OsResult<void> moved = os.move_replacing(staging, target);
+        if (!moved && moved.error().kind == OsErrorKind::access_denied && !cleared &&
+            clear_read_only(os, target)) {
+            cleared = true;
+            moved = os.move_replacing(staging, target);
+        }
         if (moved) return std::nullopt;
         last_error = error_text(os, moved.error());
         os.sleep(kMovePause);
     }
+    if (cleared) (void)os.set_read_only(target, true);
     return last_error;
 }
 
@@ -73,7 +102,7 @@ StepResult<std::uint64_t> install_payload(Platform& os, const OsString& install_
         }
 
         const OsString staging = staging_path(target);
-        const OsResult<FileHandle> file = os.create_for_writing(staging);
+        const OsResult<FileHandle> file = create_staging_file(os, staging);
         if (!file) return file_failure(staging, error_text(os, file.error()));
 
         const std::optional<std::string> write_error = write_all(os, *file, entry.data());

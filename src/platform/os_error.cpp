@@ -15,6 +15,8 @@ OsError os_error_of(std::uint32_t code) {
             return OsError{OsErrorKind::already_exists, code};
         case 5:  // ERROR_ACCESS_DENIED
             return OsError{OsErrorKind::access_denied, code};
+        case 681:  // ERROR_STOPPED_ON_SYMLINK
+            return OsError{OsErrorKind::link, code};
         default:
             return OsError{OsErrorKind::other, code};
     }

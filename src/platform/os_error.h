@@ -15,6 +15,7 @@ enum class OsErrorKind {
     not_found,       // the file, its folder, the drive or the share is not there
     already_exists,  // a file or folder of that name is there
     access_denied,
+    link,            // a link stands at the path, and the operation does not follow links
     nul_in_string,   // refused before any call: a string holding a NUL
     other,
 };
@@ -33,8 +34,8 @@ template <class T>
 using OsResult = std::expected<T, OsError>;
 
 // The error of a Win32 error code, its kind from the one table of codes the steps decide on
-// (not found: 2, 3, 15, 53, 67; already exists: 80, 183; access denied: 5; every other code:
-// other). The Win32 layer makes its errors with it, and so does the fake of the tests.
+// (not found: 2, 3, 15, 53, 67; already exists: 80, 183; access denied: 5; a link not
+// followed: 681, ERROR_STOPPED_ON_SYMLINK; every other code: other). The Win32 layer makes its errors with it, and so does the fake of the tests.
 OsError os_error_of(std::uint32_t code);
 
 }  // namespace pelko

@@ -93,12 +93,27 @@ public:
     // ---- file installation ------------------------------------------------------------------
 
     // Creates a file for writing (shared for read, write and delete); an existing file is cut to
-    // zero bytes.
+    // zero bytes and keeps none of its attributes (read-only, hidden, ...). A link (symbolic
+    // link, junction) standing at the path is never followed: OsErrorKind::link. A read-only
+    // file cannot be opened: access_denied.
     virtual OsResult<FileHandle> create_for_writing(const OsString& path) = 0;
-    // Moves a file over its target, replacing it; the target is created when missing.
+    // Moves a file over its target, replacing it; the target is created when missing. A
+    // read-only target is not replaced: access_denied.
     virtual OsResult<void> move_replacing(const OsString& from, const OsString& to) = 0;
-    // Deletes a file.
+    // Deletes a file, read-only or not, or a link (to a file or a folder) itself, never what it
+    // leads to. A folder that is no link is not deleted.
     virtual OsResult<void> delete_file(const OsString& path) = 0;
+    // Whether the file (a link itself, not followed) carries the read-only attribute.
+    virtual OsResult<bool> is_read_only(const OsString& path) = 0;
+    // Sets or clears the read-only attribute of a file, keeping its other attributes.
+    virtual OsResult<void> set_read_only(const OsString& path, bool read_only) = 0;
+
+    // ---- space ------------------------------------------------------------------------------
+
+    // The bytes the current user may still write on the volume that holds the directory.
+    virtual OsResult<std::uint64_t> free_disk_space(const OsString& directory) = 0;
+    // The size in bytes of a file (a link's own, not followed).
+    virtual OsResult<std::uint64_t> file_size(const OsString& path) = 0;
 
     // ---- processes --------------------------------------------------------------------------
 

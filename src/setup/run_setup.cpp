@@ -5,6 +5,7 @@
 
 #include "instances/stop_running_instances.h"
 #include "payload/embedded_payload.h"
+#include "payload/free_space.h"
 #include "payload/install_payload.h"
 #include "platform/path.h"
 #include "platform/text_format.h"
@@ -86,6 +87,10 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     StepResult<EntryList> entries = unpack_embedded_payload(os, payload);
     if (!entries) return fail_run(entries.error());
     os.reached(RunPoint::read);
+    // A volume too small for the files is found before the running app is asked to quit.
+    if (const StepResult<void> fits = check_free_space(os, install_dir, *entries); !fits) {
+        return fail_run(fits.error());
+    }
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
     // Shell link object is made ready on another thread while this one stops running copies and

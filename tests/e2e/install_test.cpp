@@ -68,11 +68,22 @@ TEST(Install, DemoPayloadIsInstalledAndLoggedThenInstalledAgain) {
     std::cout << "install of the demo payload: " << lines.back().millis - lines.front().millis
               << " ms from the start line to the success line\n";
 
-    // Over the first installation, with a stale staging file and an older app in place.
+    // Over the first installation, with stale staging files (one read-only and hidden, as an
+    // interrupted run or a sync tool can leave it) and an older app in place, read-only.
     ASSERT_TRUE(test::write_file(install_dir + L"\\pelko.exe", "older version"));
     ASSERT_TRUE(test::write_file(install_dir + L"\\pelko.new", std::string(50000, 's')));
+    ASSERT_TRUE(test::write_file(install_dir + L"\\pelko-temp.new", "stale"));
+    constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesW((install_dir + L"\\pelko-temp.new").c_str(), kKept));
+    ASSERT_TRUE(SetFileAttributesW((install_dir + L"\\pelko.exe").c_str(),
+                                   FILE_ATTRIBUTE_READONLY));
     ASSERT_EQ(run_setup_exe(local), 0u);
     expect_demo_installed(install_dir);
+    for (const wchar_t* name : {L"pelko.exe", L"pelko-guard.exe", L"pelko-temp.exe"}) {
+        const DWORD attributes = GetFileAttributesW((install_dir + L"\\" + name).c_str());
+        EXPECT_EQ(attributes & kKept, 0u) << test::narrow(name);
+    }
+    EXPECT_FALSE(test::file_exists(install_dir + L"\\pelko-temp.new"));
     const std::size_t first_run = lines.size();
     lines = log_lines(local);
     ASSERT_EQ(lines.size(), 2 * first_run);

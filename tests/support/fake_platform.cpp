@@ -16,7 +16,9 @@ FakePlatform::FakePlatform() {
         {3, u"The system cannot find the path specified.\r\n"},
         {5, u"Access is denied.\r\n"},
         {32, u"The process cannot access the file because it is being used by another process.\r\n"},
+        {112, u"There is not enough space on the disk.\r\n"},
         {183, u"Cannot create a file when that file already exists.\r\n"},
+        {681, u"The create operation stopped after reaching a symbolic link.\r\n"},
     };
 }
 
@@ -212,7 +214,10 @@ OsResult<FileHandle> FakePlatform::open_file(std::string_view operation, const O
     if (parent.size() > 2 && !directories.contains(parent)) {
         return std::unexpected(os_error_of(3));
     }
-    if (directories.contains(key)) return std::unexpected(os_error_of(5));
+    if (directories.contains(key) || read_only.contains(key)) {
+        return std::unexpected(os_error_of(5));
+    }
+    if (links.contains(key)) return std::unexpected(os_error_of(681));  // never followed
     std::string& contents = files[key];  // created when missing
     if (truncate) contents.clear();
     const std::uintptr_t handle = next_handle_++;
@@ -231,6 +236,7 @@ OsResult<std::uint32_t> FakePlatform::write_file(FileHandle file, std::span<cons
         return std::unexpected(injected_error(*code));
     }
     const std::size_t n = std::min<std::size_t>(data.size(), 0xFFFFFFFFu);
+    if (disk_size && disk_used() + n > *disk_size) return std::unexpected(os_error_of(112));
     files[it->second].append(reinterpret_cast<const char*>(data.data()), n);
     return static_cast<std::uint32_t>(n);
 }

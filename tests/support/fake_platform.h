@@ -36,6 +36,17 @@ public:
     MonotonicTime monotonic{1000, 0};
     std::map<std::string, std::string> files;  // key: normalized path; value: contents
     std::set<std::string> directories;         // normalized paths
+    // Files carrying the read-only attribute (normalized paths): not opened for writing nor
+    // replaced by a move (ERROR_ACCESS_DENIED); delete_file removes them all the same.
+    std::set<std::string> read_only;
+    // Links (normalized path -> the normalized path they lead to): create_for_writing never
+    // follows one (ERROR_STOPPED_ON_SYMLINK); delete_file and a move over it take the link.
+    std::map<std::string, std::string> links;
+    // The volume's size in bytes, against which every file counts: a write that does not fit
+    // fails with ERROR_DISK_FULL, writing nothing. Unset: no limit, and free_disk_space fails.
+    std::optional<std::uint64_t> disk_size;
+    // The bytes of every file.
+    std::uint64_t disk_used() const;
     struct Box {
         std::string text, caption;
         std::uint32_t style;
@@ -137,6 +148,10 @@ public:
     OsResult<FileHandle> create_for_writing(const OsString& path) override;
     OsResult<void> move_replacing(const OsString& from, const OsString& to) override;
     OsResult<void> delete_file(const OsString& path) override;
+    OsResult<bool> is_read_only(const OsString& path) override;
+    OsResult<void> set_read_only(const OsString& path, bool read_only) override;
+    OsResult<std::uint64_t> free_disk_space(const OsString& directory) override;
+    OsResult<std::uint64_t> file_size(const OsString& path) override;
 
     // processes (fake_processes.cpp)
     std::vector<ProcessRecord> process_snapshot() override;

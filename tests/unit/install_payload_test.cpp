@@ -176,6 +176,70 @@ TEST_F(InstallPayload, FailedWriteLeavesTheOlderFileWhole) {
     EXPECT_EQ(os.file(in_install("pelko.exe")), "OLD");
 }
 
+std::string key_of(const std::string& path) {
+    return FakePlatform::normalize(OsString::from_utf8(path));
+}
+
+// Staging files an earlier run left that cannot be emptied in place: a read-only one, and a link
+// to a file elsewhere, which must never be written through. Each is removed, the link and not
+// the file it leads to, and the file installed whole without any attribute of the leftover.
+TEST_F(InstallPayload, LeftoverStagingFilesThatCannotBeEmptiedAreReplaced) {
+    os.add_directory(kInstall);
+    os.add_directory("C:\\Users\\a\\Documents");
+    const std::string outside = "C:\\Users\\a\\Documents\\thesis.docx";
+    os.files[key_of(outside)] = "years of work";
+    os.files[key_of(in_install("pelko-temp.new"))] = "stale";
+    os.read_only.insert(key_of(in_install("pelko-temp.new")));
+    os.links[key_of(in_install("pelko.new"))] = key_of(outside);
+    const auto total = install(entries_of(
+        ContainerBuilder{}.entry("pelko.exe", "APP").entry("pelko-temp.exe", "TEMP")));
+    ASSERT_TRUE(total.has_value()) << total.error().text;
+    EXPECT_EQ(os.file(outside), "years of work");
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "APP");
+    EXPECT_EQ(os.file(in_install("pelko-temp.exe")), "TEMP");
+    EXPECT_TRUE(os.read_only.empty());
+    EXPECT_TRUE(os.links.empty());
+    EXPECT_FALSE(os.has_file(in_install("pelko.new")));
+    EXPECT_FALSE(os.has_file(in_install("pelko-temp.new")));
+
+    // A leftover that cannot be removed either (held open by another program) is the failure.
+    os.files[key_of(in_install("pelko.new"))] = "held";
+    os.read_only.insert(key_of(in_install("pelko.new")));
+    os.fail_with = [](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        return op == "delete_file" ? std::optional<std::uint32_t>(32) : std::nullopt;
+    };
+    const auto refused = install(entries_of(ContainerBuilder{}.entry("pelko.exe", "APP2")));
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(refused.error().text, in_install("pelko.new") + ": " + kDenied);
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "APP");
+}
+
+// A read-only target, which a move cannot replace, loses that attribute and is replaced at once;
+// when every move fails for another reason, it is left as it was, read-only still.
+TEST_F(InstallPayload, ReadOnlyTargetsAreReplacedWithoutTheAttribute) {
+    os.add_directory(kInstall);
+    os.files[key_of(in_install("pelko.exe"))] = "OLD";
+    os.read_only.insert(key_of(in_install("pelko.exe")));
+    ASSERT_TRUE(install(entries_of(ContainerBuilder{}.entry("pelko.exe", "NEW"))).has_value());
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "NEW");
+    EXPECT_TRUE(os.read_only.empty());
+    EXPECT_EQ(os.monotonic, FakePlatform().monotonic) << "no pause";
+
+    os.read_only.insert(key_of(in_install("pelko.exe")));
+    int moves = 0;
+    os.fail_with = [&](std::string_view op, const std::string&) -> std::optional<std::uint32_t> {
+        if (op != "move_replacing" || ++moves == 1) return std::nullopt;
+        return 32u;  // held open, from the second move on
+    };
+    const auto held = install(entries_of(ContainerBuilder{}.entry("pelko.exe", "NEWER")));
+    ASSERT_FALSE(held.has_value());
+    EXPECT_EQ(held.error().text,
+              in_install("pelko.exe") + ": The process cannot access the file because it is "
+                                        "being used by another process. (os error 32)");
+    EXPECT_EQ(os.file(in_install("pelko.exe")), "NEW");
+    EXPECT_TRUE(os.read_only.contains(key_of(in_install("pelko.exe"))));
+}
+
 // A platform whose writes take at most `limit` bytes per call.
 struct ShortWritePlatform : FakePlatform {
     std::size_t limit = 0;

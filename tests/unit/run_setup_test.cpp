@@ -187,6 +187,23 @@ TEST_F(RunSetup, MemoryThatRunsOutAroundTheEndsOfARunMakesNoSecondEnd) {
     EXPECT_EQ(log_messages(held), std::vector<std::string>{"another setup is running"});
 }
 
+// A volume too small for the files is found before a running copy is asked to quit.
+TEST_F(RunSetup, VolumeTooSmallEndsTheRunBeforeTheQuitRequest) {
+    const auto stored = testing::raw_deflate(testing::ContainerBuilder{}
+                                                 .entry("pelko.exe", std::string(600, 'a'))
+                                                 .entry("pelko-guard.exe", std::string(400, 'g'))
+                                                 .bytes);
+    os.raw_command_line = u"setup.exe --update";
+    os.processes = {{7, "pelko.exe", "\"C:\\Apps\\pelko.exe\""}};
+    os.disk_size = 999;
+    EXPECT_EQ(run(stored), 1);
+    EXPECT_TRUE(os.started.empty());
+    // The log's start line took some of the 999 bytes.
+    EXPECT_TRUE(log_messages(os).back().starts_with(testing::failed_line(
+        testing::install_dir_of() + ": not enough disk space (1000 bytes needed, 9")))
+        << log_messages(os).back();
+}
+
 TEST_F(RunSetup, CopyThatNeverQuitsEndsTheRunAfterTwentySecondsWithTheModesText) {
     const std::string still_running =
         "Pelko is still running. Right click the bar > Quit Pelko, then run the setup again.";

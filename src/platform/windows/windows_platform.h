@@ -43,6 +43,12 @@ public:
     OsResult<FileHandle> create_for_writing(const OsString& path) override;
     OsResult<void> move_replacing(const OsString& from, const OsString& to) override;
     OsResult<void> delete_file(const OsString& path) override;
+    OsResult<bool> is_read_only(const OsString& path) override;
+    OsResult<void> set_read_only(const OsString& path, bool read_only) override;
+
+    // space (windows_space.cpp)
+    OsResult<std::uint64_t> free_disk_space(const OsString& directory) override;
+    OsResult<std::uint64_t> file_size(const OsString& path) override;
 
     // threads (windows_threads.cpp)
     void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
