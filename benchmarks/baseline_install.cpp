@@ -24,9 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "payload/payload_section.h"
-#include "payload/indexed_piece.h"
-#include "payload/stream_index.h"
+#include "payload/unpack/payload_section.h"
+#include "payload/inflate/indexed_piece.h"
+#include "payload/inflate/stream_index.h"
 
 // The payload section, placed by the build as in pelko-setup.exe.
 extern "C" const std::byte pelko_payload_section[];

@@ -27,12 +27,12 @@
 #include "stream_cuts.h"
 #include "fake_platform.h"
 #include "heap_meter.h"
-#include "payload/inflate_payload.h"
-#include "payload/install_payload.h"
-#include "payload/read_payload.h"
-#include "payload/stream_index.h"
-#include "payload/unpack_in_pieces.h"
-#include "payload/unpack_payload.h"
+#include "reference/inflate_payload.h"
+#include "payload/install/install_payload.h"
+#include "payload/container/read_payload.h"
+#include "payload/inflate/stream_index.h"
+#include "payload/unpack/unpack_in_pieces.h"
+#include "payload/unpack/unpack_payload.h"
 
 namespace {
 

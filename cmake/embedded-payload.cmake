@@ -2,8 +2,8 @@
 # the demo app (payload/manifest.txt), packed by a host pelko-pack; a release (PELKO_RELEASE, the
 # release preset) must name its payload, and takes the demo only as PELKO_PAYLOAD=demo. Sets
 # PELKO_HOST_PACKER, PELKO_PAYLOAD_FILE (the stored stream) and PELKO_PAYLOAD_ASM (the assembly
-# file that places the payload section the packer writes, src/payload/payload_section.h, in the
-# read-only section ".payload").
+# file that places the payload section the packer writes, src/payload/unpack/payload_section.h,
+# in the read-only section ".payload").
 # The packer runs on the build machine: PELKO_PACKER when given (a pelko-pack built before, for
 # one), else a separate native build of tools/, without the cross toolchain.
 set(PELKO_PACKER "" CACHE FILEPATH "A host pelko-pack to use instead of building one")
@@ -56,8 +56,8 @@ else()
 endif()
 set(PELKO_HOST_PACKER ${host_packer})
 
-# The build places the payload section (payload/payload_section.h) that the host packer writes:
-# one run of it packs the demo (or PELKO_MANIFEST) and writes its section; a payload packed
+# The build places the payload section (payload/unpack/payload_section.h) that the host packer
+# writes: one run of it packs the demo (or PELKO_MANIFEST) and writes its section; a payload packed
 # elsewhere (PELKO_PAYLOAD) is first read the way the installer will read it
 # (PELKO_PAYLOAD_CHECK), so that one the installer would refuse does not build.
 set(PELKO_PAYLOAD_SECTION_FILE ${CMAKE_CURRENT_BINARY_DIR}/payload.section)

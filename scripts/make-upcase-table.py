@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes src/payload/upcase_table.inc: how Windows upcases a UTF-16 unit when it compares file
-names, as ranges of the Basic Multilingual Plane whose characters move by one delta.
+"""Writes src/payload/names/upcase_table.inc: how Windows upcases a UTF-16 unit when it compares
+file names, as ranges of the Basic Multilingual Plane whose characters move by one delta.
 
 The table is Unicode's simple uppercase mapping (field 12 of UnicodeData.txt: the one-character
 uppercase of each character, which is what a file system's per-unit upcase table holds; the full
@@ -9,7 +9,7 @@ characters and uppercases of the plane. Windows' own table is close to it; where
 names count as the same file here more often than there, never less: a name pair is refused,
 never let through.
 
-    scripts/make-upcase-table.py [UnicodeData.txt] > src/payload/upcase_table.inc
+    scripts/make-upcase-table.py [UnicodeData.txt] > src/payload/names/upcase_table.inc
 
 The file defaults to Debian's unicode-data package (/usr/share/unicode/UnicodeData.txt).
 """

@@ -17,7 +17,7 @@
 
 #include <span>
 
-#include "payload/payload_checksum.h"
+#include "payload/inflate/payload_checksum.h"
 #include "platform/windows/memory_exhausted.h"
 
 using pelko::win::memory_exhausted;

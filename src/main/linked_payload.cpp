@@ -1,6 +1,6 @@
 #include "main/linked_payload.h"
 
-#include "payload/payload_section.h"
+#include "payload/unpack/payload_section.h"
 
 // The payload section as the packer wrote it, placed by the generated assembly file of the build.
 extern "C" const std::byte pelko_payload_section[];

@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "instances/stop_running_instances.h"
-#include "payload/embedded_payload.h"
-#include "payload/free_space.h"
-#include "payload/install_payload.h"
+#include "payload/unpack/embedded_payload.h"
+#include "payload/install/free_space.h"
+#include "payload/install/install_payload.h"
 #include "platform/path.h"
 #include "platform/text_format.h"
 #include "registration/shortcut.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "payload/embedded_payload.h"
+#include "payload/unpack/embedded_payload.h"
 #include "platform/platform.h"
 
 namespace pelko {

@@ -9,8 +9,8 @@
 #include "expected.h"
 #include "e2e_support.h"
 #include "launch.h"
-#include "payload/inflate_payload.h"
-#include "payload/read_payload.h"
+#include "reference/inflate_payload.h"
+#include "payload/container/read_payload.h"
 #include "readback.h"
 #include "test_paths.h"
 

@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "payload/inflate_payload.h"
-#include "payload/read_payload.h"
+#include "reference/inflate_payload.h"
+#include "payload/container/read_payload.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <span>
 #include <vector>
 
-#include "payload/indexed_piece.h"
-#include "payload/inflate_payload.h"
-#include "payload/stream_index.h"
+#include "payload/inflate/indexed_piece.h"
+#include "reference/inflate_payload.h"
+#include "payload/inflate/stream_index.h"
 
 namespace {
 

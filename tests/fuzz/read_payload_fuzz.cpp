@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "payload/file_name_key.h"
-#include "payload/payload_name.h"
-#include "payload/read_payload.h"
-#include "payload/staging_path.h"
+#include "payload/names/file_name_key.h"
+#include "payload/names/payload_name.h"
+#include "payload/container/read_payload.h"
+#include "payload/names/staging_path.h"
 
 namespace {
 

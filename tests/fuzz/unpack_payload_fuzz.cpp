@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <span>
 
-#include "payload/inflate_payload.h"
-#include "payload/read_payload.h"
-#include "payload/unpack_payload.h"
+#include "reference/inflate_payload.h"
+#include "payload/container/read_payload.h"
+#include "payload/unpack/unpack_payload.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "payload/read_payload.h"
+#include "payload/container/read_payload.h"
 
 namespace pelko::testing {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "payload/payload_entry.h"
-#include "payload/stream_index.h"
+#include "payload/container/payload_entry.h"
+#include "payload/inflate/stream_index.h"
 #include "shared/setup_failure.h"
 
 namespace pelko::testing {

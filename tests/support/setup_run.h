@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "payload/embedded_payload.h"
+#include "payload/unpack/embedded_payload.h"
 #include "platform/platform.h"
 
 namespace pelko::testing {

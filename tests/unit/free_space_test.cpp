@@ -1,10 +1,10 @@
-#include "payload/free_space.h"
+#include "payload/install/free_space.h"
 
 #include <gtest/gtest.h>
 
 #include "expected.h"
 #include "fake_platform.h"
-#include "payload/install_payload.h"
+#include "payload/install/install_payload.h"
 #include "payload_builder.h"
 
 namespace pelko {

@@ -1,9 +1,9 @@
-#include "payload/inflate_payload.h"
+#include "reference/inflate_payload.h"
 
 #include <gtest/gtest.h>
 
-#include "payload/decompress_error.h"
-#include "payload/read_payload.h"
+#include "payload/inflate/decompress_error.h"
+#include "payload/container/read_payload.h"
 #include "payload_builder.h"
 
 namespace pelko {

@@ -1,10 +1,10 @@
-#include "payload/install_payload.h"
+#include "payload/install/install_payload.h"
 
 #include <gtest/gtest.h>
 
 #include "expected.h"
 #include "fake_platform.h"
-#include "payload/staging_path.h"
+#include "payload/names/staging_path.h"
 #include "payload_builder.h"
 #include "platform/text_format.h"
 

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <random>
 
-#include "payload/payload_checksum.h"
-#include "payload/stream_index.h"
-#include "payload/unpack_payload.h"
+#include "payload/inflate/payload_checksum.h"
+#include "payload/inflate/stream_index.h"
+#include "payload/unpack/unpack_payload.h"
 #include "payload_builder.h"
 #include "progress.h"
 

@@ -9,8 +9,8 @@
 
 #include "expected.h"
 #include "fake_platform.h"
-#include "payload/inflate_payload.h"
-#include "payload/payload_checksum.h"
+#include "reference/inflate_payload.h"
+#include "payload/inflate/payload_checksum.h"
 #include "payload_builder.h"
 
 namespace pelko {

@@ -1,7 +1,7 @@
 // Names that Windows would turn into a device or an alternate data stream: refused by the
 // plain-relative-path rule, so the installer never writes to a device or into another file.
-#include "payload/payload_name.h"
-#include "payload/short_alias.h"
+#include "payload/names/payload_name.h"
+#include "payload/names/short_alias.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "payload/file_name_key.h"
-#include "payload/read_payload.h"
+#include "payload/names/file_name_key.h"
+#include "payload/container/read_payload.h"
 #include "platform/os_string.h"
 #include "payload_builder.h"
 

@@ -1,4 +1,4 @@
-#include "payload/read_payload.h"
+#include "payload/container/read_payload.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "payload/indexed_piece.h"
-#include "payload/stream_index.h"
+#include "payload/inflate/indexed_piece.h"
+#include "payload/inflate/stream_index.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "payload/inflate_payload.h"
+#include "reference/inflate_payload.h"
 #include "payload_builder.h"
 #include "stream_cuts.h"
 #include "stream_join.h"

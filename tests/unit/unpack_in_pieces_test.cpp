@@ -1,4 +1,4 @@
-#include "payload/unpack_in_pieces.h"
+#include "payload/unpack/unpack_in_pieces.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 
 #include "expected.h"
 #include "fake_platform.h"
-#include "payload/stream_index.h"
-#include "payload/unpack_payload.h"
+#include "payload/inflate/stream_index.h"
+#include "payload/unpack/unpack_payload.h"
 #include "payload_builder.h"
 #include "stream_cuts.h"
 #include "stream_join.h"

@@ -1,11 +1,11 @@
-#include "payload/unpack_payload.h"
+#include "payload/unpack/unpack_payload.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "payload/inflate_payload.h"
-#include "payload/read_payload.h"
+#include "reference/inflate_payload.h"
+#include "payload/container/read_payload.h"
 #include "payload_builder.h"
 
 namespace pelko {

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "payload/install_payload.h"
+#include "payload/install/install_payload.h"
 #include "os_error_texts.h"
 #include "payload_builder.h"
 #include "platform/windows/windows_platform.h"

@@ -21,7 +21,7 @@
 #include <set>
 
 #include "launch.h"
-#include "payload/install_payload.h"
+#include "payload/install/install_payload.h"
 #include "platform/windows/wide.h"
 #include "platform/windows/windows_platform.h"
 #include "test_paths.h"

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string>
 
-#include "payload/file_name_key.h"
+#include "payload/names/file_name_key.h"
 #include "platform/os_string.h"
 
 namespace pelko {

@@ -9,9 +9,9 @@
 #include <iostream>
 #include <set>
 
-#include "payload/stream_index.h"
-#include "payload/unpack_in_pieces.h"
-#include "payload/unpack_payload.h"
+#include "payload/inflate/stream_index.h"
+#include "payload/unpack/unpack_in_pieces.h"
+#include "payload/unpack/unpack_payload.h"
 #include "payload_builder.h"
 #include "platform/windows/windows_platform.h"
 

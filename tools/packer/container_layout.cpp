@@ -1,7 +1,7 @@
 #include "container_layout.h"
 
 #include "files.h"
-#include "payload/little_endian.h"
+#include "payload/container/little_endian.h"
 
 #include <algorithm>
 #include <cstring>

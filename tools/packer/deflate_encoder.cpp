@@ -10,7 +10,7 @@
 #include <libdeflate.h>
 #endif
 
-#include "payload/piece_decoder.h"
+#include "payload/inflate/piece_decoder.h"
 #include "stream_cuts.h"
 #include "stream_join.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/stream_index.h"
+#include "payload/inflate/stream_index.h"
 
 namespace pelko::packer {
 

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "payload/file_name_key.h"
+#include "payload/names/file_name_key.h"
 #include "shared/product_version.h"
 #include "sha256.h"
 

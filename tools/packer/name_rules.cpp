@@ -4,10 +4,10 @@
 #include <map>
 #include <new>
 
-#include "payload/file_name_key.h"
-#include "payload/name_clash.h"
-#include "payload/payload_name.h"
-#include "payload/staging_path.h"
+#include "payload/names/file_name_key.h"
+#include "payload/names/name_clash.h"
+#include "payload/names/payload_name.h"
+#include "payload/names/staging_path.h"
 #include "platform/os_string.h"
 
 namespace pelko::packer {

@@ -35,7 +35,7 @@ struct NameProblem {
 };
 
 // The names among `names` that Windows would mix up when installing them (see
-// payload/name_clash.h), in install order, with `label(i)` naming the other entry (" (line 3)",
+// payload/names/name_clash.h), in install order, with `label(i)` naming the other entry (" (line 3)",
 // say): "bad name x.dll: it is written first as x.new, which is a directory of
 // x.new/readme.txt{label} (...)".
 std::vector<NameProblem> clash_problems(std::span<const std::string_view> names,

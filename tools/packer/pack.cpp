@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "deflate_encoder.h"
-#include "payload/payload_checksum.h"
+#include "payload/inflate/payload_checksum.h"
 #include "stream_cuts.h"
 
 namespace pelko::packer {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "container_layout.h"
-#include "payload/stream_index.h"
+#include "payload/inflate/stream_index.h"
 #include "progress.h"
 
 namespace pelko::packer {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "deflate_encoder.h"
-#include "payload/inflate_payload.h"
+#include "reference/inflate_payload.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include "pe_image.h"
 #include "host_machine.h"
 #include "files.h"
-#include "payload/decompress_error.h"
-#include "payload/little_endian.h"
-#include "payload/embedded_payload.h"
-#include "payload/payload_checksum.h"
-#include "payload/payload_section.h"
-#include "payload/stream_index.h"
-#include "payload/unpack_payload.h"
+#include "payload/inflate/decompress_error.h"
+#include "payload/container/little_endian.h"
+#include "payload/unpack/embedded_payload.h"
+#include "payload/inflate/payload_checksum.h"
+#include "payload/unpack/payload_section.h"
+#include "payload/inflate/stream_index.h"
+#include "payload/unpack/unpack_payload.h"
 
 namespace pelko::packer {
 

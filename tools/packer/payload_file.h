@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/payload_entry.h"
+#include "payload/container/payload_entry.h"
 
 namespace pelko::packer {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "payload/little_endian.h"
-#include "payload/payload_section.h"
+#include "payload/container/little_endian.h"
+#include "payload/unpack/payload_section.h"
 
 namespace pelko::packer {
 bool looks_like_exe(std::span<const std::byte> file) {

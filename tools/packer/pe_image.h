@@ -12,7 +12,7 @@ namespace pelko::packer {
 // True when the bytes start like a Windows executable ("MZ").
 bool looks_like_exe(std::span<const std::byte> file);
 
-// Where the payload section (payload/payload_section.h) lies in a Windows executable: its file
+// Where the payload section (payload/unpack/payload_section.h) lies in a Windows executable: its file
 // offset and size (its virtual size, so no file padding). The reason when there is none.
 struct SectionPlace {
     std::uint64_t file_offset = 0;

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "payload/little_endian.h"
-#include "payload/payload_checksum.h"
-#include "payload/raw_inflater.h"
+#include "payload/container/little_endian.h"
+#include "payload/inflate/payload_checksum.h"
+#include "payload/inflate/raw_inflater.h"
 
 namespace pelko::packer {
 namespace {

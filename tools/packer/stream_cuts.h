@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "payload/stream_index.h"
+#include "payload/inflate/stream_index.h"
 
 namespace pelko::packer {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "payload/raw_inflater.h"
+#include "payload/inflate/raw_inflater.h"
 
 namespace pelko::packer {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/payload_section.h"
+#include "payload/unpack/payload_section.h"
 #include "payload_builder.h"
 #include "pe_image.h"
 

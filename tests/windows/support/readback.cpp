@@ -8,8 +8,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "payload/inflate_payload.h"
-#include "payload/read_payload.h"
+#include "reference/inflate_payload.h"
+#include "payload/container/read_payload.h"
 #include "test_paths.h"
 
 namespace pelko::test {

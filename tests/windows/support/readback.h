@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "expected.h"
-#include "payload/payload_entry.h"
+#include "payload/container/payload_entry.h"
 
 namespace pelko::test {
 

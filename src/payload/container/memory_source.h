@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "payload/container_reader.h"
+#include "payload/container/container_reader.h"
 #include "platform/buffer_allocator.h"
 #include "platform/text_format.h"
 

@@ -1,11 +1,11 @@
-#include "payload/payload_section.h"
+#include "payload/unpack/payload_section.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "payload/little_endian.h"
-#include "payload/payload_checksum.h"
-#include "payload/stream_index.h"
+#include "payload/container/little_endian.h"
+#include "payload/inflate/payload_checksum.h"
+#include "payload/inflate/stream_index.h"
 
 namespace pelko {
 

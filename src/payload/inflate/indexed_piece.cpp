@@ -1,4 +1,4 @@
-#include "payload/indexed_piece.h"
+#include "payload/inflate/indexed_piece.h"
 
 #include <libdeflate.h>
 

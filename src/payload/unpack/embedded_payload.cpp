@@ -1,9 +1,9 @@
-#include "payload/embedded_payload.h"
+#include "payload/unpack/embedded_payload.h"
 
-#include "payload/payload_checksum.h"
-#include "payload/stream_index.h"
-#include "payload/unpack_in_pieces.h"
-#include "payload/unpack_payload.h"
+#include "payload/inflate/payload_checksum.h"
+#include "payload/inflate/stream_index.h"
+#include "payload/unpack/unpack_in_pieces.h"
+#include "payload/unpack/unpack_payload.h"
 
 namespace pelko {
 

@@ -1,6 +1,6 @@
-#include "payload/read_payload.h"
+#include "payload/container/read_payload.h"
 
-#include "payload/memory_source.h"
+#include "payload/container/memory_source.h"
 
 namespace pelko {
 

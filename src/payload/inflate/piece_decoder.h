@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "payload/raw_inflater.h"
+#include "payload/inflate/raw_inflater.h"
 
 namespace pelko {
 

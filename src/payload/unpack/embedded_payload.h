@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "payload/payload_entry.h"
+#include "payload/container/payload_entry.h"
 #include "platform/machine.h"
 #include "shared/setup_failure.h"
 

@@ -1,4 +1,4 @@
-#include "payload/payload_checksum.h"
+#include "payload/inflate/payload_checksum.h"
 
 #include <array>
 #include <cstdint>

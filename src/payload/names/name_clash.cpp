@@ -1,4 +1,4 @@
-#include "payload/name_clash.h"
+#include "payload/names/name_clash.h"
 
 #include <algorithm>
 #include <array>
@@ -7,9 +7,9 @@
 #include <optional>
 #include <span>
 
-#include "payload/file_name_key.h"
-#include "payload/short_alias.h"
-#include "payload/staging_path.h"
+#include "payload/names/file_name_key.h"
+#include "payload/names/short_alias.h"
+#include "payload/names/staging_path.h"
 #include "platform/function_ref.h"
 
 namespace pelko {

@@ -1,4 +1,4 @@
-#include "payload/staging_path.h"
+#include "payload/names/staging_path.h"
 
 #include <string>
 

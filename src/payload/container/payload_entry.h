@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "payload/fallible_list.h"
+#include "payload/container/fallible_list.h"
 #include "platform/buffer_allocator.h"
 
 namespace pelko {

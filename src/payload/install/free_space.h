@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-#include "payload/payload_entry.h"
+#include "payload/container/payload_entry.h"
 #include "platform/platform.h"
 #include "shared/setup_failure.h"
 

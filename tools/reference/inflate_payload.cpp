@@ -1,13 +1,13 @@
-#include "payload/inflate_payload.h"
+#include "reference/inflate_payload.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
 
-#include "payload/container_reader.h"
-#include "payload/decompress_error.h"
-#include "payload/raw_inflater.h"
+#include "payload/container/container_reader.h"
+#include "payload/inflate/decompress_error.h"
+#include "payload/inflate/raw_inflater.h"
 #include "platform/text_format.h"
 
 namespace pelko {

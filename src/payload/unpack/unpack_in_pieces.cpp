@@ -1,13 +1,13 @@
-#include "payload/unpack_in_pieces.h"
+#include "payload/unpack/unpack_in_pieces.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
 
-#include "payload/indexed_piece.h"
-#include "payload/memory_source.h"
-#include "payload/unpack_payload.h"
+#include "payload/inflate/indexed_piece.h"
+#include "payload/container/memory_source.h"
+#include "payload/unpack/unpack_payload.h"
 
 namespace pelko {
 

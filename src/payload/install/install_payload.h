@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "payload/payload_entry.h"
+#include "payload/container/payload_entry.h"
 #include "platform/platform.h"
 #include "shared/setup_failure.h"
 

@@ -1,4 +1,4 @@
-#include "payload/file_name_key.h"
+#include "payload/names/file_name_key.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -15,7 +15,7 @@ struct UpcaseRange {
 };
 
 constexpr UpcaseRange kUpcase[] = {
-#include "payload/upcase_table.inc"
+#include "payload/names/upcase_table.inc"
 };
 
 char16_t upcase(char16_t c) {

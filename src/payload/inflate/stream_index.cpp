@@ -1,13 +1,13 @@
-#include "payload/stream_index.h"
+#include "payload/inflate/stream_index.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 
-#include "payload/deflate_bounds.h"
-#include "payload/little_endian.h"
-#include "payload/payload_checksum.h"
-#include "payload/piece_decoder.h"
+#include "payload/inflate/deflate_bounds.h"
+#include "payload/container/little_endian.h"
+#include "payload/inflate/payload_checksum.h"
+#include "payload/inflate/piece_decoder.h"
 
 namespace pelko {
 

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "payload/payload_entry.h"
+#include "payload/container/payload_entry.h"
 #include "platform/buffer_allocator.h"
 #include "shared/setup_failure.h"
 

@@ -1,11 +1,11 @@
-#include "payload/free_space.h"
+#include "payload/install/free_space.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "payload/file_name_key.h"
-#include "payload/staging_path.h"
+#include "payload/names/file_name_key.h"
+#include "payload/names/staging_path.h"
 #include "platform/path.h"
 #include "platform/text_format.h"
 

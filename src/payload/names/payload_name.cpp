@@ -1,4 +1,4 @@
-#include "payload/payload_name.h"
+#include "payload/names/payload_name.h"
 
 #include <algorithm>
 #include <string>

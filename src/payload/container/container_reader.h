@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "payload/little_endian.h"
-#include "payload/name_clash.h"
-#include "payload/payload_entry.h"
-#include "payload/payload_name.h"
+#include "payload/container/little_endian.h"
+#include "payload/names/name_clash.h"
+#include "payload/container/payload_entry.h"
+#include "payload/names/payload_name.h"
 #include "platform/buffer_allocator.h"
 #include "platform/os_string.h"
 #include "platform/text_format.h"

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <span>
 
-#include "payload/payload_entry.h"
+#include "payload/container/payload_entry.h"
 #include "shared/setup_failure.h"
 
 namespace pelko {

@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "payload/payload_entry.h"
-#include "payload/stream_index.h"
+#include "payload/container/payload_entry.h"
+#include "payload/inflate/stream_index.h"
 #include "platform/machine.h"
 #include "shared/setup_failure.h"
 

@@ -1,4 +1,4 @@
-#include "payload/decompress_error.h"
+#include "payload/inflate/decompress_error.h"
 
 #include <algorithm>
 

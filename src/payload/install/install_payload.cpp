@@ -1,9 +1,9 @@
-#include "payload/install_payload.h"
+#include "payload/install/install_payload.h"
 
 #include <optional>
 #include <string>
 
-#include "payload/staging_path.h"
+#include "payload/names/staging_path.h"
 #include "platform/directories.h"
 #include "platform/path.h"
 #include "platform/text_format.h"

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "payload/embedded_payload.h"
+#include "payload/unpack/embedded_payload.h"
 
 namespace pelko {
 

@@ -1,4 +1,4 @@
-#include "payload/short_alias.h"
+#include "payload/names/short_alias.h"
 
 #include <algorithm>
 #include <cstddef>

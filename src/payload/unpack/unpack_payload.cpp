@@ -1,4 +1,4 @@
-#include "payload/unpack_payload.h"
+#include "payload/unpack/unpack_payload.h"
 
 #include <zlib.h>
 
@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "payload/container_reader.h"
-#include "payload/decompress_error.h"
-#include "payload/deflate_bounds.h"
-#include "payload/raw_inflater.h"
+#include "payload/container/container_reader.h"
+#include "payload/inflate/decompress_error.h"
+#include "payload/inflate/deflate_bounds.h"
+#include "payload/inflate/raw_inflater.h"
 #include "platform/text_format.h"
 
 namespace pelko {
