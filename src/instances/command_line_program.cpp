@@ -2,40 +2,19 @@
 
 #include <cstddef>
 
+#include "platform/os_string.h"
+
 namespace pelko {
 namespace {
 
 bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // The code point of the UTF-8 sequence at `at` and its length in bytes. A byte that does not
-// begin a complete sequence counts as one character that is no white space.
+// begin a complete sequence counts as one character (U+FFFD) that is no white space.
 char32_t decode_at(std::string_view text, std::size_t at, std::size_t& length) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t count = 1;
-    char32_t value = lead;
-    if (lead >= 0xF0 && lead < 0xF8) {
-        count = 4;
-        value = lead & 0x07;
-    } else if (lead >= 0xE0) {
-        count = lead < 0xF0 ? 3 : 1;
-        value = lead & 0x0F;
-    } else if (lead >= 0xC0) {
-        count = 2;
-        value = lead & 0x1F;
-    }
-    if (count == 1 || at + count > text.size()) {
-        length = 1;
-        return lead >= 0x80 ? U'\xFFFD' : lead;
-    }
-    for (std::size_t i = 1; i < count; ++i) {
-        const auto byte = static_cast<unsigned char>(text[at + i]);
-        if (!is_continuation(byte)) {
-            length = 1;
-            return U'\xFFFD';
-        }
-        value = (value << 6) | (byte & 0x3F);
-    }
-    length = count;
+    std::size_t next = at;
+    const char32_t value = decode_utf8(text, next);
+    length = next - at;
     return value;
 }
 

@@ -49,37 +49,6 @@ std::string encode(std::u16string_view units, OnLone lone) {
     return out;
 }
 
-// Decodes one WTF-8 sequence at `i` (input known to be WTF-8 produced by this file or valid
-// UTF-8). Returns the code point, which may be a lone surrogate.
-char32_t decode_at(std::string_view s, std::size_t& i) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(i);
-    if (c < 0x80) {
-        ++i;
-        return c;
-    }
-    if (c < 0xE0 && i + 1 < s.size()) {
-        const char32_t cp = (static_cast<char32_t>(c & 0x1F) << 6) | (b(i + 1) & 0x3F);
-        i += 2;
-        return cp;
-    }
-    if (c < 0xF0 && i + 2 < s.size()) {
-        const char32_t cp = (static_cast<char32_t>(c & 0x0F) << 12) |
-                            (static_cast<char32_t>(b(i + 1) & 0x3F) << 6) | (b(i + 2) & 0x3F);
-        i += 3;
-        return cp;
-    }
-    if (i + 3 < s.size()) {
-        const char32_t cp = (static_cast<char32_t>(c & 0x07) << 18) |
-                            (static_cast<char32_t>(b(i + 1) & 0x3F) << 12) |
-                            (static_cast<char32_t>(b(i + 2) & 0x3F) << 6) | (b(i + 3) & 0x3F);
-        i += 4;
-        return cp;
-    }
-    ++i;  // truncated sequence: cannot come from a conversion, shown as U+FFFD
-    return kReplacement;
-}
-
 bool encodes_lead(std::string_view s) {
     return s.size() >= 3 && static_cast<unsigned char>(s[s.size() - 3]) == 0xED &&
            (static_cast<unsigned char>(s[s.size() - 2]) & 0xF0) == 0xA0;
@@ -108,7 +77,7 @@ std::u16string OsString::to_utf16() const {
     std::u16string out;
     out.reserve(bytes_.size());
     for (std::size_t i = 0; i < bytes_.size();) {
-        const char32_t cp = decode_at(bytes_, i);
+        const char32_t cp = decode_utf8(bytes_, i);
         if (cp >= 0x10000) {
             out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
@@ -124,7 +93,7 @@ std::string OsString::to_text() const {
     out.reserve(bytes_.size());
     for (std::size_t i = 0; i < bytes_.size();) {
         const std::size_t start = i;
-        const char32_t cp = decode_at(bytes_, i);
+        const char32_t cp = decode_utf8(bytes_, i);
         if (cp >= 0xD800 && cp <= 0xDFFF) {
             put_code_point(out, kReplacement);
         } else {
@@ -154,6 +123,37 @@ std::optional<std::string> utf16_to_utf8_strict(std::u16string_view units) {
     std::string out = encode(units, [&](std::string&, char16_t) { lone = true; });
     if (lone) return std::nullopt;
     return out;
+}
+
+char32_t decode_utf8(std::string_view text, std::size_t& at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t count = 1;
+    char32_t value = lead;
+    if (lead >= 0xC0 && lead < 0xE0) {
+        count = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+        count = 3;
+        value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead < 0xF8) {
+        count = 4;
+        value = lead & 0x07;
+    }
+    const bool cut = lead >= 0x80 && (count == 1 || at + count > text.size());
+    for (std::size_t i = 1; !cut && i < count; ++i) {
+        const auto byte = static_cast<unsigned char>(text[at + i]);
+        if ((byte & 0xC0) != 0x80) {
+            ++at;
+            return kReplacement;
+        }
+        value = (value << 6) | (byte & 0x3F);
+    }
+    if (cut) {
+        ++at;
+        return kReplacement;
+    }
+    at += count;
+    return value;
 }
 
 std::u16string utf8_to_utf16(std::string_view text) {

@@ -43,6 +43,12 @@ std::string utf16_to_text(std::u16string_view units);
 std::optional<std::string> utf16_to_utf8_strict(std::u16string_view units);
 // UTF-8 text to UTF-16 (supplementary characters as surrogate pairs). The input is valid UTF-8.
 std::u16string utf8_to_utf16(std::string_view text);
+// The code point of the UTF-8 sequence at `at` (WTF-8's lone surrogates decode as themselves),
+// moving `at` past it. A byte that does not begin a complete sequence (a lead byte without its
+// continuation bytes, a continuation byte, 0xF8 to 0xFF) gives U+FFFD and moves one byte. The one
+// UTF-8 decoder of the program: overlong forms are decoded as they are (is_valid_utf8 refuses
+// them where that matters).
+char32_t decode_utf8(std::string_view text, std::size_t& at);
 // Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool is_valid_utf8(std::string_view bytes);
 

@@ -22,4 +22,15 @@ std::optional<OsString> windows_parent(const OsString& path);
 // True when the character is a path separator ('\' or '/').
 constexpr bool is_separator(char c) { return c == '\\' || c == '/'; }
 
+// A path (UTF-8 or WTF-8, whose separators are single bytes) cut at its last separator, by no
+// other rule: the part before it ("" when it has none), and the last component after it.
+constexpr std::string_view before_last_component(std::string_view path) {
+    const std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
+}
+constexpr std::string_view last_component(std::string_view path) {
+    const std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
 }  // namespace pelko

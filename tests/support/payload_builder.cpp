@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "payload/container/container_format.h"
 #include "payload/container/read_payload.h"
 
 namespace pelko::testing {
@@ -25,9 +26,7 @@ ContainerBuilder& ContainerBuilder::raw(std::string_view text) {
 }
 
 ContainerBuilder& ContainerBuilder::entry(std::string_view name, std::string_view data) {
-    u16(static_cast<std::uint16_t>(name.size()));
-    raw(name);
-    u32(static_cast<std::uint32_t>(data.size()));
+    append_entry_header(bytes, name, data.size());
     return raw(data);
 }
 

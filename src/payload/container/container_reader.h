@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "payload/container/little_endian.h"
+#include "payload/container/container_format.h"
 #include "payload/names/name_clash.h"
 #include "payload/container/payload_entry.h"
 #include "payload/names/payload_name.h"
@@ -53,18 +53,18 @@ template <ContainerSource Source>
 StepResult<EntryList> read_container(Source& source, BufferAllocator& memory) {
     EntryList entries(memory);
     for (;;) {
-        std::array<std::byte, 2> name_length;
+        std::array<std::byte, kNameLengthBytes> name_length;
         const std::size_t got = source.read(name_length);
         if (got == 0) break;
         if (got < name_length.size()) return fail(std::string(kCutShortText));
-        std::string name(read_le(name_length, 0, 2), '\0');
+        std::string name(read_le(name_length, 0, kNameLengthBytes), '\0');
         if (source.read(std::as_writable_bytes(std::span(name))) < name.size()) {
             return fail(std::string(kCutShortText));
         }
         if (!is_valid_utf8(name)) return fail("name");
-        std::array<std::byte, 4> data_length;
+        std::array<std::byte, kDataLengthBytes> data_length;
         if (source.read(data_length) < data_length.size()) return fail(std::string(kCutShortText));
-        const std::uint64_t length = read_le(data_length, 0, 4);
+        const std::uint64_t length = read_le(data_length, 0, kDataLengthBytes);
         if (!is_acceptable_payload_name(name)) return fail(format_text("bad name {}", name));
         StepResult<EntryData> data = source.read_data(length);
         if (!data) return std::unexpected(std::move(data.error()));

@@ -4,11 +4,10 @@
 
 #include <cstring>
 
+#include "payload/inflate/stream_index.h"
+
 namespace pelko {
 namespace {
-
-// A final stored block of no bytes: BFINAL set, BTYPE 00, then LEN 0 and NLEN 0xFFFF.
-constexpr unsigned char kFinalEmptyBlock[] = {0x01, 0x00, 0x00, 0xFF, 0xFF};
 
 struct Decompressor {
     libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
@@ -26,11 +25,13 @@ bool inflate_indexed_piece(std::span<const std::byte> stored, std::span<std::byt
     std::span<const std::byte> in = stored;
     SharedBytes ended;
     if (!last) {
-        ended = memory.allocate(stored.size() + sizeof kFinalEmptyBlock);
+        const std::size_t size = stored.size() + kFinalEmptyStoredBlock.size();
+        ended = memory.allocate(size);
         if (!ended) return false;
         if (!stored.empty()) std::memcpy(ended.get(), stored.data(), stored.size());
-        std::memcpy(ended.get() + stored.size(), kFinalEmptyBlock, sizeof kFinalEmptyBlock);
-        in = std::span<const std::byte>(ended.get(), stored.size() + sizeof kFinalEmptyBlock);
+        std::memcpy(ended.get() + stored.size(), kFinalEmptyStoredBlock.data(),
+                    kFinalEmptyStoredBlock.size());
+        in = std::span<const std::byte>(ended.get(), size);
     }
     std::size_t used = 0;
     std::size_t made = 0;

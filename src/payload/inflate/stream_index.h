@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -30,6 +31,15 @@ inline constexpr std::size_t kIndexHeaderSize = 4 + 8;
 inline constexpr std::size_t kIndexPieceSize = 8 + 8;
 inline constexpr std::size_t kIndexCrcSize = 4;
 inline constexpr std::size_t kMaxIndexPieces = 64;
+
+// A piece before a cut ends with an empty stored block that is not final, so that the pieces
+// joined are one stream: after the block's three header bits and the padding to a byte, its
+// lengths, LEN 0 and NLEN 0xFFFF. Inflated alone, such a piece is ended by a final empty stored
+// block (BFINAL 1, BTYPE 00, the same lengths), whole bytes.
+inline constexpr std::array<std::byte, 4> kEmptyStoredBlockLengths = {
+    std::byte{0x00}, std::byte{0x00}, std::byte{0xFF}, std::byte{0xFF}};
+inline constexpr std::array<std::byte, 5> kFinalEmptyStoredBlock = {
+    std::byte{0x01}, std::byte{0x00}, std::byte{0x00}, std::byte{0xFF}, std::byte{0xFF}};
 
 // The index as the build records it, its CRC-32 at the end.
 std::vector<std::byte> encode_stream_index(const StreamIndex& index);

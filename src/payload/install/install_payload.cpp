@@ -16,10 +16,7 @@ constexpr std::string_view kShortWriteText = "failed to write whole buffer";
 
 // The target without its last component (what follows the last '\' or '/').
 OsString parent_of(const OsString& target) {
-    const std::string& bytes = target.wtf8();
-    const std::size_t cut = bytes.find_last_of("\\/");
-    if (cut == std::string::npos) return OsString();
-    return OsString::from_utf8(std::string_view(bytes).substr(0, cut));
+    return OsString::from_utf8(before_last_component(target.wtf8()));
 }
 
 std::unexpected<SetupFailure> file_failure(const OsString& path, std::string_view error) {

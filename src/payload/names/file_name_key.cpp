@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/os_string.h"
+
 namespace pelko {
 namespace {
 
@@ -37,18 +39,7 @@ public:
     bool done() const { return at_ == text_.size() && pending_ == 0; }
     char16_t next() {
         if (pending_ != 0) return std::exchange(pending_, u'\0');
-        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text_[at_ + i]); };
-        const unsigned char lead = byte(0);
-        // The bytes after the lead; 4 for a byte that cannot lead.
-        const std::size_t extra =
-            lead < 0x80 ? 0 : lead < 0xC0 ? 4 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-        if (extra > 3 || extra >= text_.size() - at_) {
-            ++at_;
-            return u'\uFFFD';
-        }
-        char32_t cp = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (std::size_t i = 1; i <= extra; ++i) cp = (cp << 6) | (byte(i) & 0x3F);
-        at_ += extra + 1;
+        char32_t cp = decode_utf8(text_, at_);
         if (cp < 0x10000) return static_cast<char16_t>(cp);
         cp -= 0x10000;
         pending_ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));

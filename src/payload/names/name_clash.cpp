@@ -11,6 +11,7 @@
 #include "payload/names/short_alias.h"
 #include "payload/names/staging_path.h"
 #include "platform/function_ref.h"
+#include "platform/path.h"
 
 namespace pelko {
 namespace {
@@ -221,10 +222,7 @@ private:
     // to `buffer`.
     static std::string_view staging_text(std::string_view name, char* buffer) {
         const std::size_t size = staging_name(name).copy_to(buffer);
-        std::string_view path(buffer, size);
-        const std::size_t cut = path.find_last_of("\\/");
-        return without_trailing_dots_and_blanks(
-            cut == std::string_view::npos ? path : path.substr(cut + 1));
+        return without_trailing_dots_and_blanks(last_component(std::string_view(buffer, size)));
     }
 
     // Whether two components name one file under Windows' name rules.

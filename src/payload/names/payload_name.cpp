@@ -59,11 +59,6 @@ bool any_component(std::string_view name, Test test) {
     }
 }
 
-std::string_view last_component(std::string_view name) {
-    const std::size_t cut = name.find_last_of("\\/");
-    return cut == std::string_view::npos ? name : name.substr(cut + 1);
-}
-
 bool is_absolute(std::string_view name) {
     if (has_drive_prefix(name) && name.size() >= 3 && is_separator(name[2])) return true;
     if (name.starts_with("\\\\?\\")) return true;
