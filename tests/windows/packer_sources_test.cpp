@@ -1,0 +1,62 @@
+// pelko-pack's reading of its sources on Windows (each through one handle, its volume serial
+// number, file index, size and last write time compared): a source that another file is moved
+// over while the packer holds it open, or that grows, fails the pack with its line and leaves no
+// output.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "container_layout.h"
+#include "files.h"
+#include "pack.h"
+#include "progress.h"
+
+namespace pelko {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(PackerSources, AReplacedOrGrownSourceFailsThePackAndLeavesNoOutput) {
+    const fs::path dir = fs::temp_directory_path() / "pelko-packer-sources";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path source = dir / "app.bin";
+    const std::string data(9 << 20, 'p');  // two parts, read one after the other
+    struct Change {
+        std::function<void()> make;
+        std::string what;
+    };
+    const Change changes[] = {
+        {[&] {
+             std::ofstream(dir / "new.bin", std::ios::binary) << data;
+             fs::rename(dir / "new.bin", source);
+         },
+         "replaced by another file"},
+        {[&] { std::ofstream(source, std::ios::binary | std::ios::app) << "more"; },
+         "its size went from 9437184 to 9437188 bytes"}};
+    for (const Change& change : changes) {
+        std::ofstream(source, std::ios::binary) << data;
+        auto layout = packer::ContainerLayout::of({{"app.bin", source, 1}});
+        ASSERT_TRUE(layout);
+        bool made = false;
+        layout->after_each_read([&](std::uint64_t) {
+            if (!std::exchange(made, true)) change.make();
+        });
+        packer::Progress quiet(nullptr, layout->size(), layout->entry_count());
+        const auto packed =
+            packer::pack_to_files(*layout, dir / "payload.bin", dir / "payload.section", 1, quiet);
+        ASSERT_FALSE(packed) << change.what;
+        EXPECT_EQ(packed.error().line, 1);
+        EXPECT_EQ(packed.error().text, packer::path_text(source) +
+                                           ": changed while it was packed (" + change.what + ")");
+        std::vector<fs::path> left;
+        for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path());
+        EXPECT_EQ(left, std::vector<fs::path>{source}) << change.what;
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace pelko
