@@ -6,13 +6,21 @@
 # when given (a pelko-pack of another commit): wall time, peak resident memory as a multiple of
 # the container, stored size.
 #
+# ROUNDS=N repeats each payload's runs N times, in alternation; ONE_THREAD=0 leaves out the runs on
+# one thread; PACKER=... measures a packer built before (the packer preset's, say) instead of
+# building the bench preset's.
+#
 #   scripts/bench-pack.sh                 BASELINE_PACKER=/tmp/old-pelko-pack scripts/bench-pack.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake --preset bench >/dev/null
-cmake --build --preset bench --target pelko-pack >/dev/null
-packer=$PWD/build/bench/tools/pelko-pack
+if [ -n "${PACKER:-}" ]; then
+  packer=$(realpath "$PACKER")
+else
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench --target pelko-pack >/dev/null
+  packer=$PWD/build/bench/tools/pelko-pack
+fi
 out=$PWD/build/bench-pack
 mkdir -p "$out"
 scripts/reference-payload.sh "$packer" build/reference >/dev/null
@@ -37,7 +45,11 @@ measure() {
 
 for manifest in build/reference/manifest.txt "$out/large.txt"; do
   echo "== $(grep -c . "$manifest") files ($manifest)"
-  measure "pelko-pack" "$packer" "$manifest"
-  measure "pelko-pack --threads 1 (baseline)" "$packer" "$manifest" --threads 1
-  if [ -n "${BASELINE_PACKER:-}" ]; then measure "BASELINE_PACKER" "$BASELINE_PACKER" "$manifest"; fi
+  for ((round = 0; round < ${ROUNDS:-1}; ++round)); do
+    measure "pelko-pack" "$packer" "$manifest"
+    if [ "${ONE_THREAD:-1}" = 1 ]; then
+      measure "pelko-pack --threads 1 (baseline)" "$packer" "$manifest" --threads 1
+    fi
+    if [ -n "${BASELINE_PACKER:-}" ]; then measure "BASELINE_PACKER" "$BASELINE_PACKER" "$manifest"; fi
+  done
 done
