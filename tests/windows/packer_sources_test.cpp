@@ -1,7 +1,7 @@
-// pelko-pack's reading of its sources on Windows (each through one handle, its volume serial
-// number, file index, size and last write time compared): a source that another file is moved
-// over while the packer holds it open, or that grows, fails the pack with its line and leaves no
-// output.
+// pelko-pack's reading of its sources on Windows (its volume serial number, file index, size and
+// last write time, through its one handle and by its path): a source that grows while the packer
+// reads it, or that another file is moved over once it was read (Wine refuses to move a file over
+// one that is open), fails the pack with its line and leaves no output.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,23 +26,27 @@ TEST(PackerSources, AReplacedOrGrownSourceFailsThePackAndLeavesNoOutput) {
     const std::string data(9 << 20, 'p');  // two parts, read one after the other
     struct Change {
         std::function<void()> make;
+        bool after_last_read;  // else after the first
         std::string what;
     };
     const Change changes[] = {
+        {[&] { std::ofstream(source, std::ios::binary | std::ios::app) << "more"; }, false,
+         "its size went from 9437184 to 9437188 bytes"},
         {[&] {
              std::ofstream(dir / "new.bin", std::ios::binary) << data;
              fs::rename(dir / "new.bin", source);
          },
-         "replaced by another file"},
-        {[&] { std::ofstream(source, std::ios::binary | std::ios::app) << "more"; },
-         "its size went from 9437184 to 9437188 bytes"}};
+         true, "replaced by another file"}};
     for (const Change& change : changes) {
         std::ofstream(source, std::ios::binary) << data;
         auto layout = packer::ContainerLayout::of({{"app.bin", source, 1}});
         ASSERT_TRUE(layout);
         bool made = false;
-        layout->after_each_read([&](std::uint64_t) {
-            if (!std::exchange(made, true)) change.make();
+        layout->after_each_read([&](std::uint64_t reached) {
+            if (!made && (reached == layout->size()) == change.after_last_read) {
+                change.make();
+                made = true;
+            }
         });
         packer::Progress quiet(nullptr, layout->size(), layout->entry_count());
         const auto packed =
