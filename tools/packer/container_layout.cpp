@@ -71,7 +71,7 @@ std::expected<void, ManifestProblem> ContainerLayout::check_unchanged() const {
 
 std::expected<void, ManifestProblem> ContainerLayout::Reader::read(std::span<std::byte> out) {
     if (failed_) return std::unexpected(ManifestProblem{0, "the sources were not read whole"});
-    auto read = read_data(out);
+    auto read = fill(out);
     if (!read) {
         failed_ = true;
         source_.reset();
@@ -81,7 +81,7 @@ std::expected<void, ManifestProblem> ContainerLayout::Reader::read(std::span<std
     return {};
 }
 
-std::expected<void, ManifestProblem> ContainerLayout::Reader::read_data(std::span<std::byte> out) {
+std::expected<void, ManifestProblem> ContainerLayout::Reader::fill(std::span<std::byte> out) {
     const std::vector<Entry>& entries = layout_.entries_;
     while (!out.empty() || (entry_ < entries.size() && offset_ == entries[entry_].end())) {
         if (entry_ == entries.size()) {

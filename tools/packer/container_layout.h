@@ -63,7 +63,7 @@ public:
         std::uint64_t offset() const { return offset_; }
 
     private:
-        std::expected<void, ManifestProblem> read_data(std::span<std::byte> out);
+        std::expected<void, ManifestProblem> fill(std::span<std::byte> out);
         const ContainerLayout& layout_;
         std::size_t entry_ = 0;
         std::uint64_t offset_ = 0;
