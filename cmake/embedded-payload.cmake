@@ -15,7 +15,8 @@ if(PELKO_RELEASE)
   # A setting misspelt in a pipeline's environment would otherwise go unseen, and with it the
   # payload or the version someone meant.
   set(release_settings PELKO_PAYLOAD PELKO_MANIFEST PELKO_VERSION PELKO_SIGN_PKCS12
-      PELKO_SIGN_PASSWORD PELKO_SIGN_PASSWORD_FILE PELKO_SIGN_TIMESTAMP_URL PELKO_PACKER)
+      PELKO_SIGN_PASSWORD PELKO_SIGN_PASSWORD_FILE PELKO_SIGN_TIMESTAMP_URL PELKO_PACKER
+      PELKO_DEPS_DIR)
   execute_process(COMMAND ${CMAKE_COMMAND} -E environment OUTPUT_VARIABLE environment)
   string(REGEX MATCHALL "(^|\n)PELKO_[A-Za-z0-9_]*=" given "${environment}")
   foreach(setting ${given})

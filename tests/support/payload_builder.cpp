@@ -48,7 +48,8 @@ std::vector<std::byte> raw_deflate(const std::vector<std::byte>& data, int level
     return out;
 }
 
-PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts) {
+PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts,
+                                  std::span<const int> flushes) {
     z_stream z{};
     if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
         throw std::runtime_error("deflateInit2");
@@ -65,7 +66,9 @@ PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_
         const std::size_t end = k + 1 == parts ? data.size() : part * (k + 1);
         z.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data() + begin));
         z.avail_in = static_cast<uInt>(end - begin);
-        status = deflate(&z, k + 1 == parts ? Z_FINISH : Z_FULL_FLUSH);
+        status = deflate(&z, k + 1 == parts   ? Z_FINISH
+                             : k < flushes.size() ? flushes[k]
+                                                  : Z_FULL_FLUSH);
     }
     out.resize(z.total_out);
     deflateEnd(&z);

@@ -29,12 +29,14 @@ std::vector<std::byte> raw_deflate(const std::vector<std::byte>& data, int level
 
 // The data cut into `parts` equal parts and deflated as one raw stream with a full flush after
 // each part but the last: every cut is a place where the stream can be inflated on its own, and
-// the index tells where they are.
+// the index tells where they are. `flushes` may give other flushes for the first cuts (zlib's
+// Z_SYNC_FLUSH: a place on a byte where a block starts, which what follows refers back across).
 struct PartedStream {
     std::vector<std::byte> stream;
     StreamIndex index;
 };
-PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts);
+PartedStream raw_deflate_in_parts(const std::vector<std::byte>& data, std::size_t parts,
+                                  std::span<const int> flushes = {});
 
 // The CRC-32 of the bytes (zlib's), as the build records it in front of a stored payload.
 std::uint32_t crc32_of(std::span<const std::byte> bytes);

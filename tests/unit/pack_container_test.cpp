@@ -6,7 +6,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "payload/inflate/payload_checksum.h"
@@ -42,7 +45,7 @@ struct Files : ::testing::Test {
     void add(const std::string& name, const std::string& data) {
         const fs::path source = dir / std::to_string(lines.size());
         std::ofstream(source, std::ios::binary) << data;
-        lines.push_back({name, source});
+        lines.push_back({name, source, static_cast<int>(lines.size()) + 1});
         container.entry(name, data);
     }
     // Packs into a file of the folder; the stream and the result.
@@ -53,7 +56,7 @@ struct Files : ::testing::Test {
         packer::Progress quiet(nullptr, layout.size(), layout.entry_count());
         auto packed = packer::pack_container(layout, file, threads, quiet);
         std::fclose(file);
-        EXPECT_TRUE(packed) << (packed ? "" : packed.error());
+        EXPECT_TRUE(packed) << (packed ? "" : packed.error().text);
         std::ifstream in(out, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), {});
         const auto* begin = reinterpret_cast<const std::byte*>(bytes.data());
@@ -62,7 +65,7 @@ struct Files : ::testing::Test {
     }
 };
 
-TEST_F(Files, TheLayoutReadsTheContainerAcrossFilesFromAnyOffset) {
+TEST_F(Files, TheLayoutReadsTheContainerAcrossFilesInSlicesOfAnySize) {
     add("pelko.exe", "MZ" + text_of(70'000, 1));
     add("empty.dat", "");
     add("sub/readme.txt", text_of(3'000, 2));
@@ -76,18 +79,23 @@ TEST_F(Files, TheLayoutReadsTheContainerAcrossFilesFromAnyOffset) {
         return next;
     }), 3u);
     EXPECT_EQ(covered, layout->size());
-    for (const std::size_t offset : {0ul, 1ul, 10ul, 70'011ul, 70'017ul, 70'030ul}) {
-        std::vector<std::byte> read(container.bytes.size() - offset);
-        ASSERT_TRUE(layout->read(offset, read)) << offset;
-        EXPECT_TRUE(std::equal(read.begin(), read.end(), container.bytes.begin() + offset))
-            << offset;
+    // Slices that end inside a header, at the end of a file's data, and across files.
+    ContainerLayout::Reader reader(*layout);
+    std::vector<std::byte> read(container.bytes.size());
+    std::size_t at = 0;
+    for (const std::size_t end : {1ul, 10ul, 70'017ul, 70'023ul, 70'030ul, read.size()}) {
+        ASSERT_TRUE(reader.read(std::span(read).subspan(at, end - at))) << end;
+        at = end;
     }
-    // A file that shrank since the layout was made cannot be read whole.
+    EXPECT_EQ(read, container.bytes);
+    // A file that shrank since the layout was made is named with its line.
     std::ofstream(lines[0].source, std::ios::binary) << "MZ";
-    std::vector<std::byte> all(container.bytes.size());
-    const auto shrunk = layout->read(0, all);
+    const auto shrunk = ContainerLayout::Reader(*layout).read(read);
     ASSERT_FALSE(shrunk);
-    EXPECT_NE(shrunk.error().find("cannot read"), std::string::npos) << shrunk.error();
+    EXPECT_EQ(shrunk.error().line, 1);
+    EXPECT_EQ(shrunk.error().text, lines[0].source.string() +
+                                       ": changed while it was packed (its size went from 70002 "
+                                       "to 2 bytes)");
     // A missing file is refused when the layout is made.
     lines.push_back({"missing", dir / "missing"});
     EXPECT_FALSE(ContainerLayout::of(lines));
@@ -99,6 +107,59 @@ std::string noise_of(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     for (char& c : bytes) c = static_cast<char>(random() % 200);
     return bytes;
+}
+
+// The files left in the folder.
+std::vector<std::string> files_in(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::ranges::sort(names);
+    return names;
+}
+
+TEST_F(Files, ASourceThatChangesWhileItIsPackedFailsWithItsLineAndLeavesNoOutput) {
+    const std::string data = noise_of(10 << 20, 6);  // two parts, each read at once
+    const fs::path out = dir / "payload.bin";
+    const fs::path section = dir / "payload.section";
+    struct Change {
+        std::function<void(const fs::path&)> make;
+        std::uint64_t after;  // the container offset read when it is made
+        std::string what;
+    };
+    const Change changes[] = {
+        {[&](const fs::path& source) {
+             std::ofstream(dir / "new", std::ios::binary) << data;
+             fs::rename(dir / "new", source);
+         },
+         data.size() / 2, "replaced by another file"},
+        {[](const fs::path& source) { std::ofstream(source, std::ios::app) << "more"; },
+         data.size() / 2, "its size went from 10485760 to 10485764 bytes"},
+        // After its last byte is read: found before the output is put in place.
+        {[](const fs::path& source) {
+             fs::last_write_time(source, fs::last_write_time(source) - std::chrono::hours(1));
+         },
+         data.size() + 100, "written to: its modification time changed"}};
+    for (const Change& change : changes) {
+        lines.clear();
+        add("notes.txt", "first");
+        add("big.dat", data);
+        auto layout = ContainerLayout::of(lines);
+        ASSERT_TRUE(layout);
+        bool made = false;
+        layout->after_each_read([&](std::uint64_t reached) {
+            if (!made && reached >= change.after - 100) {
+                change.make(lines[1].source);
+                made = true;
+            }
+        });
+        packer::Progress quiet(nullptr, layout->size(), layout->entry_count());
+        const auto packed = packer::pack_to_files(*layout, out, section, 2, quiet);
+        ASSERT_FALSE(packed) << change.what;
+        EXPECT_EQ(packed.error().line, 2);
+        EXPECT_EQ(packed.error().text,
+                  lines[1].source.string() + ": changed while it was packed (" + change.what + ")");
+        EXPECT_EQ(files_in(dir), (std::vector<std::string>{"0", "1"})) << change.what;
+    }
 }
 
 TEST_F(Files, PartsMadeAtOnceGiveTheStreamOfOnePassWithItsIndex) {

@@ -2,6 +2,7 @@
 #include "payload/inflate/stream_index.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <functional>
 
@@ -143,6 +144,24 @@ TEST(StreamIndex, PiecesThatDoNotStandAloneAreRefused) {
 
     EXPECT_FALSE(find_stream_index({}));
     EXPECT_FALSE(find_stream_index(std::span(stored).first(stored.size() / 2)));
+}
+
+TEST(StreamIndex, AStartThatWhatFollowsRefersBackAcrossIsDropped) {
+    // Three parts: after the first a sync flush (the decoder's history goes on across it), after
+    // the second a full flush.
+    const auto data = sample(240'000, 7);
+    const int flushes[] = {Z_SYNC_FLUSH};
+    const auto made = testing::raw_deflate_in_parts(data, 3, flushes);
+    const auto index = find_stream_index(made.stream, 3);
+    ASSERT_TRUE(index);
+    ASSERT_EQ(index->pieces.size(), 2u);
+    EXPECT_EQ(index->pieces[1], made.index.pieces[2]);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const PieceRange piece = piece_range(*index, made.stream, i);
+        std::vector<std::byte> out(piece.container_length);
+        EXPECT_TRUE(inflate_piece(piece.stored, out, piece.last)) << i;
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin() + piece.container_offset)) << i;
+    }
 }
 
 TEST(StreamIndex, RecordedIndexReadsBackAndDamageIsRefused) {

@@ -5,15 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <optional>
 
 namespace pelko::packer {
 namespace {
 
-// Why the source cannot be packed, or nothing.
-std::optional<std::string> source_problem(const std::filesystem::path& source,
-                                          std::uint64_t& size) {
+// Why the source cannot be packed, or nothing; its stamp.
+std::optional<std::string> source_problem(const std::filesystem::path& source, FileStamp& stamp) {
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(source, ec);
     if (status.type() == std::filesystem::file_type::not_found) return "no such file";
@@ -24,11 +22,17 @@ std::optional<std::string> source_problem(const std::filesystem::path& source,
     if (status.type() != std::filesystem::file_type::regular) {
         return std::string("not a regular file");
     }
-    size = std::filesystem::file_size(source, ec);
-    if (ec) return "cannot read: " + ec.message();
-    if (size > 0xFFFFFFFFull) return "file over 4 GiB (" + std::to_string(size) + " bytes)";
-    if (const auto opened = open_for_reading(source); !opened) return opened.error();
+    auto opened = SourceFile::open(source);
+    if (!opened) return opened.error();
+    stamp = opened->stamp();
+    if (stamp.size > 0xFFFFFFFFull) {
+        return "file over 4 GiB (" + std::to_string(stamp.size) + " bytes)";
+    }
     return std::nullopt;
+}
+
+ManifestProblem changed(int line, const std::filesystem::path& source, const std::string& what) {
+    return {line, path_text(source) + ": changed while it was packed (" + what + ")"};
 }
 
 }  // namespace
@@ -38,18 +42,17 @@ std::expected<ContainerLayout, std::vector<ManifestProblem>> ContainerLayout::of
     ContainerLayout layout;
     std::vector<ManifestProblem> problems;
     for (const ManifestLine& line : lines) {
-        std::uint64_t size = 0;
-        if (const auto problem = source_problem(line.source, size)) {
+        Entry entry;
+        if (const auto problem = source_problem(line.source, entry.stamp)) {
             problems.push_back({line.line, path_text(line.source) + ": " + *problem});
             continue;
         }
-        Entry entry;
         entry.start = layout.size_;
         append_le(entry.header, line.name.size(), 2);
         for (const char c : line.name) entry.header.push_back(static_cast<std::byte>(c));
-        append_le(entry.header, size, 4);
+        append_le(entry.header, entry.data_size(), 4);
         entry.source = line.source;
-        entry.data_size = size;
+        entry.line = line.line;
         layout.size_ = entry.end();
         layout.entries_.push_back(std::move(entry));
     }
@@ -57,34 +60,75 @@ std::expected<ContainerLayout, std::vector<ManifestProblem>> ContainerLayout::of
     return layout;
 }
 
-std::expected<void, std::string> ContainerLayout::read(std::uint64_t offset,
-                                                       std::span<std::byte> out) const {
-    // The first entry that ends after the offset, then on through the ones after it.
-    auto entry = std::ranges::partition_point(entries_,
-                                              [&](const Entry& e) { return e.end() <= offset; });
-    while (!out.empty()) {
-        if (entry == entries_.end()) return std::unexpected(std::string("read past the container"));
-        const std::uint64_t header_end = entry->start + entry->header.size();
-        if (offset < header_end) {
-            const std::size_t count = std::min<std::uint64_t>(out.size(), header_end - offset);
-            std::memcpy(out.data(), entry->header.data() + (offset - entry->start), count);
+std::expected<void, ManifestProblem> ContainerLayout::check_unchanged() const {
+    for (const Entry& entry : entries_) {
+        if (auto same = packer::check_unchanged(entry.source, entry.stamp); !same) {
+            return std::unexpected(changed(entry.line, entry.source, same.error()));
+        }
+    }
+    return {};
+}
+
+std::expected<void, ManifestProblem> ContainerLayout::Reader::read(std::span<std::byte> out) {
+    if (failed_) return std::unexpected(ManifestProblem{0, "the sources were not read whole"});
+    auto read = fill(out);
+    if (!read) {
+        failed_ = true;
+        source_.reset();
+        return read;
+    }
+    if (layout_.after_read_) layout_.after_read_(offset_);
+    return {};
+}
+
+std::expected<void, ManifestProblem> ContainerLayout::Reader::fill(std::span<std::byte> out) {
+    const std::vector<Entry>& entries = layout_.entries_;
+    while (!out.empty() || (entry_ < entries.size() && offset_ == entries[entry_].end())) {
+        if (entry_ == entries.size()) {
+            return std::unexpected(ManifestProblem{0, "read past the container"});
+        }
+        const Entry& entry = entries[entry_];
+        const std::uint64_t header_end = entry.start + entry.header.size();
+        if (offset_ < header_end) {
+            const std::size_t count = std::min<std::uint64_t>(out.size(), header_end - offset_);
+            std::memcpy(out.data(), entry.header.data() + (offset_ - entry.start), count);
             out = out.subspan(count);
-            offset += count;
+            offset_ += count;
             continue;
         }
-        const std::uint64_t within = offset - header_end;
-        const std::size_t count = std::min<std::uint64_t>(out.size(), entry->data_size - within);
-        if (count != 0) {
-            std::ifstream in(entry->source, std::ios::binary);
-            if (!in || !in.seekg(static_cast<std::streamoff>(within)) ||
-                !in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(count))) {
-                return std::unexpected(path_text(entry->source) +
-                                       ": cannot read (shorter than when packing began?)");
+        // The source, opened as its data begins: still the file the layout was made of.
+        if (!source_) {
+            auto opened = SourceFile::open(entry.source);
+            if (!opened) {
+                const auto same = packer::check_unchanged(entry.source, entry.stamp);
+                return std::unexpected(
+                    changed(entry.line, entry.source, same ? opened.error() : same.error()));
             }
+            if (const std::string what = stamp_difference(entry.stamp, opened->stamp());
+                !what.empty()) {
+                return std::unexpected(changed(entry.line, entry.source, what));
+            }
+            source_.emplace(std::move(*opened));
+        }
+        const std::size_t count = std::min<std::uint64_t>(out.size(), entry.end() - offset_);
+        const auto got = source_->read(out.first(count));
+        if (!got || *got < count) {
+            // Shorter than it was: its stamp tells how.
+            const auto same = source_->check_unchanged(entry.source);
+            return std::unexpected(changed(
+                entry.line, entry.source,
+                !same ? same.error() : !got ? "cannot read: " + got.error() : "it ended early"));
         }
         out = out.subspan(count);
-        offset += count;
-        ++entry;
+        offset_ += count;
+        if (offset_ == entry.end()) {
+            // Its last byte read: through the handle and by its name, still the same file.
+            if (auto same = source_->check_unchanged(entry.source); !same) {
+                return std::unexpected(changed(entry.line, entry.source, same.error()));
+            }
+            source_.reset();
+            ++entry_;
+        }
     }
     return {};
 }

@@ -1,10 +1,9 @@
 #include "files.h"
 
 #include <atomic>
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <fstream>
+
+#include "payload/inflate/payload_checksum.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -120,33 +119,31 @@ void use_binary_output() {
 #endif
 }
 
-std::vector<std::byte> read_whole(const fs::path& path, std::uint64_t limit) {
+WholeFile read_whole(const fs::path& path, std::uint64_t limit) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) throw Failure{path_text(path) + ": no such file"};
-    const std::uint64_t size = fs::file_size(path, ec);
-    if (ec) throw Failure{path_text(path) + ": cannot read: " + ec.message()};
+    auto file = SourceFile::open(path);
+    if (!file) throw Failure{path_text(path) + ": " + file.error()};
+    const std::uint64_t size = file->stamp().size;
     if (size > limit) {
         throw Failure{path_text(path) + ": file over 4 GiB (" + std::to_string(size) + " bytes)"};
     }
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::byte> bytes(size);
-    if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
-        throw Failure{path_text(path) + ": cannot read"};
+    WholeFile whole{std::vector<std::byte>(size), file->stamp()};
+    const auto got = file->read(whole.bytes);
+    // Its last byte read: through the handle and by its name, still the file that was opened.
+    if (auto same = file->check_unchanged(path); !same) {
+        throw Failure{path_text(path) + ": changed while it was read (" + same.error() + ")"};
     }
-    return bytes;
+    if (!got || *got != size) {
+        throw Failure{path_text(path) + ": cannot read" + (got ? "" : ": " + got.error())};
+    }
+    return whole;
 }
 
-std::expected<void, std::string> open_for_reading(const fs::path& path) {
-#ifdef _WIN32
-    std::FILE* file = _wfopen(path.c_str(), L"rb");
-#else
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-#endif
-    if (file == nullptr) {
-        return std::unexpected("cannot open: " + std::string(std::strerror(errno)));
+void require_unchanged(const fs::path& path, const FileStamp& stamp) {
+    if (auto same = check_unchanged(path, stamp); !same) {
+        throw Failure{path_text(path) + ": changed while it was read (" + same.error() + ")"};
     }
-    std::fclose(file);
-    return {};
 }
 
 OutputFile::OutputFile(fs::path path)
@@ -178,17 +175,27 @@ void OutputFile::write(std::span<const std::byte> bytes) {
     }
 }
 
-void OutputFile::append_file(const fs::path& source, std::uint64_t size) {
-    std::ifstream in(source, std::ios::binary);
+void OutputFile::flush() {
+    if (std::fflush(file_) != 0) throw Failure{path_text(path_) + ": cannot write"};
+}
+
+std::uint32_t OutputFile::append_file(const fs::path& source, std::uint64_t size) {
+    auto in = SourceFile::open(source);
+    if (!in) throw Failure{path_text(source) + ": " + in.error()};
     std::vector<std::byte> block(std::size_t{1} << 20);
     std::uint64_t copied = 0;
-    while (in) {
-        in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        write(std::span(block).first(got));
-        copied += got;
+    std::uint32_t crc = 0;
+    for (;;) {
+        const auto got = in->read(block);
+        if (!got) throw Failure{path_text(source) + ": cannot read: " + got.error()};
+        if (*got == 0) break;
+        const auto bytes = std::span(block).first(*got);
+        write(bytes);
+        crc = payload_crc32(bytes, crc);
+        copied += *got;
     }
-    if (in.bad() || copied != size) throw Failure{path_text(source) + ": cannot read"};
+    if (copied != size) throw Failure{path_text(source) + ": cannot read"};
+    return crc;
 }
 
 void OutputFile::commit() {
@@ -212,9 +219,11 @@ void OutputFile::commit() {
     if (ec) throw Failure{path_text(path_) + ": cannot write: " + ec.message()};
 }
 
-void write_whole(const fs::path& path, std::span<const std::byte> bytes) {
+void write_whole(const fs::path& path, std::span<const std::byte> bytes, const fs::path& made_of,
+                 const FileStamp& stamp) {
     OutputFile out(path);
     out.write(bytes);
+    require_unchanged(made_of, stamp);
     out.commit();
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "source_file.h"
+
 namespace pelko::packer {
 
 // A path from UTF-8 text, and a path as UTF-8 text, on every system (Windows takes a narrow
@@ -30,12 +32,19 @@ struct Failure {
     std::string text;
 };
 
-// The whole file; throws Failure when it is missing or longer than `limit` bytes.
-std::vector<std::byte> read_whole(const std::filesystem::path& path, std::uint64_t limit);
+// A whole file as it was read, and its stamp as it was opened.
+struct WholeFile {
+    std::vector<std::byte> bytes;
+    FileStamp stamp;
+};
 
-// Opens the file for reading and closes it again: the system's reason when it cannot be read
-// ("Permission denied"), or nothing.
-std::expected<void, std::string> open_for_reading(const std::filesystem::path& path);
+// The whole file, read through one handle; throws Failure when it is missing, longer than
+// `limit` bytes, or changed while it was read ("{file}: changed while it was read ({what})").
+WholeFile read_whole(const std::filesystem::path& path, std::uint64_t limit);
+
+// Throws Failure as read_whole does unless the file at `path` still has `stamp`: for a command to
+// ask before it puts in place what it made of the file.
+void require_unchanged(const std::filesystem::path& path, const FileStamp& stamp);
 
 // A file written beside its target, under a name that holds "..", so that it is never a file
 // of a payload (whose names cannot hold it), and moved over the target only when complete, so
@@ -51,9 +60,12 @@ public:
 
     std::FILE* stream() { return file_; }
     void write(std::span<const std::byte> bytes);
-    // Appends the whole of the file at `source`, a block at a time (never held whole); throws
-    // Failure unless it had exactly `size` bytes.
-    void append_file(const std::filesystem::path& source, std::uint64_t size);
+    // Writes out what is buffered, so that the temporary file holds all that was written.
+    void flush();
+    const std::filesystem::path& temporary_path() const { return temporary_; }
+    // Appends the whole of the file at `source`, a block at a time (never held whole), and gives
+    // the CRC-32 of what it appended; throws Failure unless it had exactly `size` bytes.
+    std::uint32_t append_file(const std::filesystem::path& source, std::uint64_t size);
     // Closes the file and moves it over the target.
     void commit();
 
@@ -63,7 +75,9 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-// The whole file written through an OutputFile.
-void write_whole(const std::filesystem::path& path, std::span<const std::byte> bytes);
+// The whole file written through an OutputFile, put in place only while the file it was made of,
+// `made_of`, still has its stamp (else require_unchanged's failure).
+void write_whole(const std::filesystem::path& path, std::span<const std::byte> bytes,
+                 const std::filesystem::path& made_of, const FileStamp& stamp);
 
 }  // namespace pelko::packer

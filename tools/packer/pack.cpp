@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "deflate_encoder.h"
+#include "files.h"
 #include "payload/inflate/payload_checksum.h"
+#include "payload/unpack/payload_section.h"
 #include "stream_cuts.h"
 
 namespace pelko::packer {
@@ -24,7 +26,7 @@ struct Part {
     bool last = false;
     bool made = false;
     std::vector<std::byte> stream;
-    std::string failure;
+    ManifestProblem failure;
 };
 
 // The ranges of the container compressed so far, merged, and what they say of the work done.
@@ -57,24 +59,25 @@ private:
     std::uint64_t bytes_ = 0;
 };
 
-// Reads, compresses and checks one part, telling each slice done; never throws.
-void make_part(const ContainerLayout& layout, Part& part, std::vector<std::byte>& stream,
-               std::string& failure,
+// Reads, compresses and checks one part, telling each slice done; never throws. `read` fills the
+// part's bytes from the container.
+void make_part(Part& part, std::vector<std::byte>& stream, ManifestProblem& failure,
+               const std::function<std::expected<void, ManifestProblem>(std::span<std::byte>)>& read,
                const std::function<void(std::uint64_t, std::uint64_t)>& compressed) {
     try {
         std::vector<std::byte> bytes(static_cast<std::size_t>(part.size));
-        if (auto read = layout.read(part.begin, bytes); !read) {
-            failure = read.error();
+        if (auto got = read(bytes); !got) {
+            failure = std::move(got.error());
             return;
         }
         stream = deflate_part(bytes, part.last, [&](std::size_t offset, std::size_t size) {
             compressed(part.begin + offset, part.begin + offset + size);
         });
         if (!part_inflates_to(stream, bytes, part.last)) {
-            failure = "internal error: a compressed part does not inflate to its bytes";
+            failure.text = "internal error: a compressed part does not inflate to its bytes";
         }
     } catch (const std::exception& e) {
-        failure = e.what();
+        failure.text = e.what();
     }
 }
 
@@ -98,9 +101,9 @@ unsigned choose_threads(unsigned asked, std::uint32_t parts, std::uint64_t part_
 
 }  // namespace
 
-std::expected<PackResult, std::string> pack_container(const ContainerLayout& layout,
-                                                      std::FILE* out, unsigned threads,
-                                                      Progress& progress) {
+std::expected<PackResult, ManifestProblem> pack_container(const ContainerLayout& layout,
+                                                          std::FILE* out, unsigned threads,
+                                                          Progress& progress) {
     const std::uint32_t count = stream_piece_count(layout.size());
     std::vector<Part> parts(count);
     const std::uint64_t part_size = layout.size() / count;
@@ -132,6 +135,31 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
             begin, end, [&](std::uint64_t from, std::uint64_t to) { return done.covers(from, to); });
         progress.update(done.bytes(), files_done);
     };
+    // The parts are read in order, one at a time, so that each source is read front to back
+    // through one handle.
+    ContainerLayout::Reader reader(layout);
+    std::mutex read_mutex;
+    std::condition_variable read_turn;
+    std::size_t next_read = 0;
+    const auto read_part = [&](std::size_t k, std::span<std::byte> bytes) {
+        std::unique_lock lock(read_mutex);
+        read_turn.wait(lock, [&] { return next_read == k; });
+        auto got = reader.offset() == parts[k].begin
+                       ? reader.read(bytes)
+                       : std::unexpected(ManifestProblem{0, "a part before was not read"});
+        ++next_read;
+        lock.unlock();
+        read_turn.notify_all();
+        return got;
+    };
+    // A part that failed before it was read passes its turn on (the parts after it then fail).
+    const auto pass_turn = [&](std::size_t k) {
+        {
+            const std::lock_guard lock(read_mutex);
+            if (next_read == k) ++next_read;
+        }
+        read_turn.notify_all();
+    };
     const auto work = [&] {
         for (;;) {
             std::size_t k = 0;
@@ -143,8 +171,11 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
                 k = next++;
             }
             std::vector<std::byte> stream;
-            std::string failure;
-            make_part(layout, parts[k], stream, failure, compressed);
+            ManifestProblem failure;
+            make_part(
+                parts[k], stream, failure,
+                [&](std::span<std::byte> bytes) { return read_part(k, bytes); }, compressed);
+            pass_turn(k);
             {
                 const std::lock_guard lock(mutex);
                 parts[k].stream = std::move(stream);
@@ -159,8 +190,8 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
 
     // This thread writes each part as soon as it and all before it are made.
     PackResult result{0, 0, {layout.size(), {}}, threads};
-    std::string failure;
-    for (std::size_t k = 0; k < count && failure.empty(); ++k) {
+    ManifestProblem failure;
+    for (std::size_t k = 0; k < count && failure.text.empty(); ++k) {
         std::vector<std::byte> stream;
         {
             std::unique_lock lock(mutex);
@@ -168,11 +199,11 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
             failure = std::move(parts[k].failure);
             stream = std::move(parts[k].stream);
         }
-        if (failure.empty()) {
+        if (failure.text.empty()) {
             result.index.pieces.push_back({result.stored_size, parts[k].begin});
             if (!stream.empty() &&
                 std::fwrite(stream.data(), 1, stream.size(), out) != stream.size()) {
-                failure = "cannot write the payload";
+                failure.text = "cannot write the payload";
             }
             result.crc32 = payload_crc32(stream, result.crc32);
             result.stored_size += stream.size();
@@ -180,7 +211,7 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
         {
             const std::lock_guard lock(mutex);
             ++written;
-            if (!failure.empty()) stop = true;
+            if (!failure.text.empty()) stop = true;
         }
         changed.notify_all();
     }
@@ -190,8 +221,35 @@ std::expected<PackResult, std::string> pack_container(const ContainerLayout& lay
     }
     changed.notify_all();
     for (std::thread& worker : workers) worker.join();
-    if (!failure.empty()) return std::unexpected(failure);
+    if (!failure.text.empty()) return std::unexpected(std::move(failure));
     return result;
+}
+
+std::expected<PackResult, ManifestProblem> pack_to_files(
+    const ContainerLayout& layout, const std::filesystem::path& output,
+    const std::optional<std::filesystem::path>& section, unsigned threads, Progress& progress) {
+    OutputFile out(output);
+    auto packed = pack_container(layout, out.stream(), threads, progress);
+    progress.finish();
+    if (!packed) return packed;
+    std::optional<OutputFile> section_file;
+    if (section) {
+        // The stream as written, and the index of the cuts it was made with.
+        out.flush();
+        section_file.emplace(*section);
+        section_file->write(payload_section_header(packed->crc32, packed->stored_size));
+        if (section_file->append_file(out.temporary_path(), packed->stored_size) != packed->crc32) {
+            return std::unexpected(ManifestProblem{
+                0, path_text(output) + ": changed while it was written (its CRC-32 differs)"});
+        }
+        section_file->write(encode_stream_index(packed->index));
+    }
+    if (auto unchanged = layout.check_unchanged(); !unchanged) {
+        return std::unexpected(std::move(unchanged.error()));
+    }
+    out.commit();
+    if (section_file) section_file->commit();
+    return packed;
 }
 
 }  // namespace pelko::packer

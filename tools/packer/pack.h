@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <expected>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "container_layout.h"
@@ -24,10 +26,21 @@ struct PackResult {
 // strongest encoder (deflate_part); 0 takes one per processor, as far as that keeps the memory
 // within 1.5 times the container. Each part is checked to inflate on its own to exactly its
 // bytes before it is written, in order, and dropped: only the parts being compressed, and at most
-// as many waiting to be written, are in memory. The reason when a file cannot be read or a part
-// does not check out.
-std::expected<PackResult, std::string> pack_container(const ContainerLayout& layout,
-                                                      std::FILE* out, unsigned threads,
-                                                      Progress& progress);
+// as many waiting to be written, are in memory. The parts are read in order, each source front to
+// back through one handle (ContainerLayout::Reader). The problem when a source cannot be read or
+// changed (with its line), or when a part does not check out or cannot be written (line 0).
+std::expected<PackResult, ManifestProblem> pack_container(const ContainerLayout& layout,
+                                                          std::FILE* out, unsigned threads,
+                                                          Progress& progress);
+
+// Packs the container into the file `output`, and with `section` writes the payload section the
+// build embeds (the CRC-32, the stream as written, the index of its cuts) into that file too.
+// Each is written beside its target and put in place only once all is written and every source
+// is still as it was when the layout was made (ContainerLayout::check_unchanged), so that a
+// failure leaves neither, nor any temporary file. The problem as pack_container gives it; throws
+// Failure when an output cannot be written.
+std::expected<PackResult, ManifestProblem> pack_to_files(
+    const ContainerLayout& layout, const std::filesystem::path& output,
+    const std::optional<std::filesystem::path>& section, unsigned threads, Progress& progress);
 
 }  // namespace pelko::packer

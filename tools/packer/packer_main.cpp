@@ -39,6 +39,13 @@ constexpr const char* kUsage =
     "       pelko-pack prepare PAYLOAD SECTION_OUTPUT [--no-check]\n"
     "       pelko-pack --help | --version\n";
 
+constexpr const char* kHelp =
+    "\n"
+    "pack reads each source once, front to back, and packs it as it was when the pack began: a\n"
+    "source that is written to, grows, shrinks, is replaced or removed meanwhile fails the pack\n"
+    "(exit 1, \"MANIFEST:LINE: FILE: changed while it was packed (...)\") and leaves no output.\n"
+    "prepare, extract, list and diff read their input so too (\"changed while it was read\").\n";
+
 struct Usage {};
 
 // Each line of the failure's text, after the program's name.
@@ -64,6 +71,12 @@ std::string explain_refusal(std::span<const std::byte> stored, const std::string
         if (text == "bad name " + names[problem.entry]) return problem.text;
     }
     return text;
+}
+
+// A problem of a manifest's line, after the manifest and the line's number.
+std::string problem_text(const fs::path& manifest, const ManifestProblem& problem) {
+    if (problem.line == 0) return problem.text;
+    return path_text(manifest) + ":" + std::to_string(problem.line) + ": " + problem.text;
 }
 
 struct PackOptions {
@@ -116,25 +129,15 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
         std::string text;
         for (const ManifestProblem& problem : problems) {
             if (!text.empty()) text += '\n';
-            text += path_text(manifest) + ":" + std::to_string(problem.line) + ": " + problem.text;
+            text += problem_text(manifest, problem);
         }
         throw Failure{text};
     }
 
-    OutputFile out(output);
     Progress progress(stderr, layout->size(), layout->entry_count());
-    const auto packed = pack_container(*layout, out.stream(), options.threads, progress);
-    progress.finish();
-    if (!packed) throw Failure{packed.error()};
-    out.commit();
-    if (options.section) {
-        // The stream as written, and the index of the cuts it was made with.
-        OutputFile section(*options.section);
-        section.write(payload_section_header(packed->crc32, packed->stored_size));
-        section.append_file(output, packed->stored_size);
-        section.write(encode_stream_index(packed->index));
-        section.commit();
-    }
+    const auto packed =
+        pack_to_files(*layout, output, options.section, options.threads, progress);
+    if (!packed) throw Failure{problem_text(manifest, packed.error())};
 
     std::printf("%s: %zu entries, container %llu bytes, stored %llu bytes (%s, %zu part(s) on %u "
                 "thread(s))\n",
@@ -150,7 +153,8 @@ int pack(const fs::path& manifest, const fs::path& output, PackOptions options) 
 // then writes its payload section, with the index of its stream read off the stream itself
 // (none when it cannot be indexed: the installer inflates it in one pass). Prints the pieces.
 int prepare(const fs::path& input, const fs::path& section_output, bool check) {
-    const std::vector<std::byte> stored = read_whole(input, UINT64_MAX);
+    const WholeFile whole = read_whole(input, UINT64_MAX);
+    const std::vector<std::byte>& stored = whole.bytes;
     if (check) {
         const auto read = unpack_payload(stored, heap_memory());
         if (!read) {
@@ -174,7 +178,8 @@ int prepare(const fs::path& input, const fs::path& section_output, bool check) {
     const std::optional<StreamIndex> found = find_stream_index(stored);
     write_whole(section_output,
                 encode_payload_section(stored, found ? encode_stream_index(*found)
-                                                     : std::vector<std::byte>()));
+                                                     : std::vector<std::byte>()),
+                input, whole.stamp);
     std::printf("%s: %zu piece(s)\n", path_text(section_output).c_str(),
                 found ? found->pieces.size() : 0);
     return 0;
@@ -193,7 +198,7 @@ int extract(const fs::path& input, const fs::path& folder) {
         std::error_code ec;
         fs::create_directories(target.parent_path(), ec);
         if (ec) throw Failure{path_text(target.parent_path()) + ": " + ec.message()};
-        write_whole(target, entry.data());
+        write_whole(target, entry.data(), input, opened.stamp);
         std::printf("%s\n", path_text(target).c_str());
     }
     return 0;
@@ -264,6 +269,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args = command_line_utf8(argc, argv);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
         return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {

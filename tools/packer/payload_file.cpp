@@ -32,8 +32,10 @@ Failure unreadable(const std::filesystem::path& input, std::string text) {
 }  // namespace
 
 OpenedPayload open_payload(const std::filesystem::path& input) {
-    const std::vector<std::byte> file = read_whole(input, UINT64_MAX);
+    const WholeFile whole = read_whole(input, UINT64_MAX);
+    const std::vector<std::byte>& file = whole.bytes;
     OpenedPayload opened;
+    opened.stamp = whole.stamp;
     StepResult<EntryList> entries(std::unexpect, SetupFailure{});
     if (looks_like_exe(file)) {
         // As the installer reads itself: its section, the CRC-32 checked, the pieces inflated.

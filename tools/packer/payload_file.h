@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "payload/container/payload_entry.h"
+#include "source_file.h"
 
 namespace pelko::packer {
 
@@ -25,6 +26,8 @@ struct OpenedPayload {
     std::optional<std::size_t> index_pieces;
     // Of an installer: the product version of its version resource.
     std::optional<std::string> product_version;
+    // Of the file, as it was read.
+    FileStamp stamp;
 };
 
 // Reads a payload file or a built installer (a file that starts like a Windows executable).
