@@ -22,7 +22,11 @@ struct Section {
     std::uint64_t address = 0;  // relative virtual address
     std::uint64_t file_offset = 0;
     std::uint64_t size = 0;  // in the file, without the padding the linker adds when it can
+    std::uint64_t raw_size = 0;  // in the file, padding included
+    std::uint64_t header = 0;    // the file offset of its entry in the section table
 };
+
+constexpr std::uint64_t kPageSize = 4096;
 
 std::expected<std::vector<Section>, std::string> sections_of_exe(std::span<const std::byte> file) {
     const auto bad = [](const char* why) { return std::unexpected(std::string(why)); };
@@ -46,7 +50,7 @@ std::expected<std::vector<Section>, std::string> sections_of_exe(std::span<const
         const std::uint64_t size = virtual_size != 0 && virtual_size < raw_size ? virtual_size
                                                                                 : raw_size;
         if (raw_at + size > file.size()) return bad("a section runs past the file's end");
-        sections.push_back({name, read_le(file, header + 12, 4), raw_at, size});
+        sections.push_back({name, read_le(file, header + 12, 4), raw_at, size, raw_size, header});
     }
     return sections;
 }
@@ -62,6 +66,41 @@ std::expected<SectionPlace, std::string> payload_section_of_exe(std::span<const 
         }
     }
     return std::unexpected(std::string("the executable has no .payload section"));
+}
+
+std::expected<std::vector<std::byte>, std::string> page_align_payload_section(
+    std::span<const std::byte> file) {
+    const auto sections = sections_of_exe(file);
+    if (!sections) return std::unexpected(sections.error());
+    const auto payload = std::ranges::find(*sections, kPayloadSectionName, &Section::name);
+    if (payload == sections->end()) {
+        return std::unexpected(std::string("the executable has no .payload section"));
+    }
+    const std::uint64_t pe = read_le(file, 0x3C, 4);
+    if (read_le(file, pe + 12, 4) != 0) {
+        return std::unexpected(std::string("it has a COFF symbol table, which would not move"));
+    }
+    // The data directories follow the optional header's fields: 112 bytes of them in PE32+, 96
+    // in PE32. The seventh is the debug directory, whose data holds file offsets of its own.
+    const std::uint64_t optional = pe + 24;
+    const std::uint64_t directories = optional + (read_le(file, optional, 2) == 0x20B ? 112 : 96);
+    if (directories + 7 * 8 > file.size() || read_le(file, directories + 6 * 8 + 4, 4) != 0) {
+        return std::unexpected(
+            std::string("it has a debug directory, whose data would not move with its section"));
+    }
+    const std::uint64_t at = payload->file_offset;
+    const std::uint64_t shift = (kPageSize - at % kPageSize) % kPageSize;
+    std::vector<std::byte> aligned(file.begin(), file.end());
+    if (shift == 0) return aligned;
+    for (const Section& section : *sections) {
+        if (section.file_offset < at || section.raw_size == 0) continue;
+        const std::uint64_t moved = section.file_offset + shift;
+        for (int i = 0; i < 4; ++i) {
+            aligned[section.header + 20 + i] = static_cast<std::byte>((moved >> (8 * i)) & 0xFF);
+        }
+    }
+    aligned.insert(aligned.begin() + static_cast<std::ptrdiff_t>(at), shift, std::byte{0});
+    return aligned;
 }
 
 std::optional<std::string> product_version_of_exe(std::span<const std::byte> file) {
