@@ -43,6 +43,7 @@ OsResult<void> FakePlatform::delete_file(const OsString& path) {
     }
     const std::string key = normalize(path);
     if (links.erase(key) != 0) return {};
+    if (directories.contains(key)) return std::unexpected(os_error_of(5));  // a folder stays
     if (files.erase(key) == 0) return std::unexpected(os_error_of(2));
     read_only.erase(key);
     return {};
@@ -80,6 +81,7 @@ std::uint64_t FakePlatform::disk_used() const {
 }
 
 OsResult<std::uint64_t> FakePlatform::free_disk_space(const OsString& directory) {
+    if (directory.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("free_disk_space", directory.to_text())) {
         return std::unexpected(injected_error(*code));
     }
@@ -89,6 +91,7 @@ OsResult<std::uint64_t> FakePlatform::free_disk_space(const OsString& directory)
 }
 
 OsResult<std::uint64_t> FakePlatform::file_size(const OsString& path) {
+    if (path.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("file_size", path.to_text())) {
         return std::unexpected(injected_error(*code));
     }

@@ -35,12 +35,13 @@ public:
     std::uint64_t wall_clock = 134'000'000'000'000'000ULL;
     MonotonicTime monotonic{1000, 0};
     std::map<std::string, std::string> files;  // key: normalized path; value: contents
-    std::set<std::string> directories;         // normalized paths
+    std::set<std::string> directories;         // normalized paths; delete_file leaves them
     // Files carrying the read-only attribute (normalized paths): not opened for writing nor
     // replaced by a move (ERROR_ACCESS_DENIED); delete_file removes them all the same.
     std::set<std::string> read_only;
     // Links (normalized path -> the normalized path they lead to): create_for_writing never
-    // follows one (ERROR_STOPPED_ON_SYMLINK); delete_file and a move over it take the link.
+    // follows one (ERROR_STOPPED_ON_SYMLINK); delete_file and a move over it take the link;
+    // path_exists follows it.
     std::map<std::string, std::string> links;
     // The volume's size in bytes, against which every file counts: a write that does not fit
     // fails with ERROR_DISK_FULL, writing nothing. Unset: no limit, and free_disk_space fails.
@@ -56,7 +57,8 @@ public:
     std::map<std::uint32_t, std::u16string> system_messages;
     std::map<std::uint32_t, std::u16string> ntdll_messages;
 
-    // Processes: the snapshot in order, each with an optional readable command line.
+    // Processes: the snapshot in order (after this process, which every snapshot lists first
+    // under the file name of module_path), each with an optional readable command line.
     struct FakeProcess {
         std::uint32_t id;
         std::string name;
@@ -64,7 +66,8 @@ public:
     };
     std::vector<FakeProcess> processes;
     bool snapshot_fails = false;
-    // Programs started: (program text, command line text, waited for).
+    // Programs started: (program text, command line text, waited for). As on Win32, only an
+    // existing file named by a path with a directory and the ending ".exe" is started.
     struct StartedProgram {
         std::string program, command_line;
         bool waited;

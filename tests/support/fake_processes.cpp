@@ -6,6 +6,9 @@ std::vector<ProcessRecord> FakePlatform::process_snapshot() {
     enter("process_snapshot", "");
     std::vector<ProcessRecord> records;
     if (snapshot_fails) return records;
+    // This process first, under the file name of its executable.
+    const std::string module = module_path.to_text();
+    records.push_back(ProcessRecord{process_id, module.substr(module.find_last_of("\\/") + 1)});
     for (const FakeProcess& p : processes) records.push_back(ProcessRecord{p.id, p.name});
     return records;
 }
@@ -20,7 +23,8 @@ std::optional<std::string> FakePlatform::process_command_line(std::uint32_t id) 
 
 bool FakePlatform::path_exists(const OsString& path) {
     if (enter("path_exists", path.to_text())) return false;
-    const std::string key = normalize(path);
+    std::string key = normalize(path);
+    if (const auto link = links.find(key); link != links.end()) key = link->second;  // followed
     return !key.empty() && (files.contains(key) || directories.contains(key));
 }
 
@@ -32,7 +36,11 @@ OsResult<void> FakePlatform::run_program(const OsString& program, const OsString
     if (const auto code = enter("run_program", program.to_text() + "|" + command_line.to_text())) {
         return std::unexpected(injected_error(*code));
     }
-    if (!files.contains(normalize(program))) return std::unexpected(os_error_of(2));
+    // Only a path with a directory that ends in ".exe" is started: nothing is searched.
+    const std::string key = normalize(program);
+    if (key.find('\\') == std::string::npos || !key.ends_with(".exe") || !files.contains(key)) {
+        return std::unexpected(os_error_of(2));
+    }
     started.push_back(StartedProgram{program.to_text(), command_line.to_text(),
                                      wait == ProgramWait::until_exit});
     if (on_run_program) on_run_program(started.back());

@@ -5,6 +5,9 @@ namespace pelko::testing {
 OsResult<void> FakePlatform::set_registry_value(std::string_view subkey, std::string_view name,
                                                 std::uint32_t type,
                                                 std::span<const std::byte> data) {
+    if (subkey.find('\0') != std::string_view::npos || name.find('\0') != std::string_view::npos) {
+        return std::unexpected(OsError::nul());
+    }
     if (const auto code = enter("set_registry_value", std::string(name))) {
         return std::unexpected(injected_error(*code));
     }

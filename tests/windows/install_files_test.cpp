@@ -75,63 +75,6 @@ TEST(WindowsInstall, OverAnEarlierVersionWithAStaleStagingFile) {
     EXPECT_EQ(read_file(dir + L"\\keep.txt"), "kept");
 }
 
-TEST(WindowsInstallFiles, CreateForWritingEmptiesAnExistingFile) {
-    const std::wstring dir = fresh_directory(L"install-empty");
-    ASSERT_TRUE(test::write_file(dir + L"\\a.new", "stale contents"));
-    win::WindowsPlatform os;
-    const auto file = os.create_for_writing(os_path(dir + L"\\a.new"));
-    ASSERT_TRUE(file.has_value());
-    const std::string text = "ab";
-    EXPECT_EQ(os.write_file(*file, std::as_bytes(std::span(text))), 2u);
-    os.close_file(*file);
-    EXPECT_EQ(read_file(dir + L"\\a.new"), "ab");
-
-    const auto missing_dir = os.create_for_writing(os_path(dir + L"\\no\\a.new"));
-    ASSERT_FALSE(missing_dir.has_value());
-    EXPECT_EQ(missing_dir.error().code, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(missing_dir.error().kind, OsErrorKind::not_found);
-    EXPECT_TRUE(os.create_for_writing(OsString::from_utf8(std::string("a\0b", 3)))
-                    .error().kind == OsErrorKind::nul_in_string);
-}
-
-TEST(WindowsInstallFiles, DeleteRemovesAFileAndReportsAMissingOne) {
-    const std::wstring dir = fresh_directory(L"install-delete");
-    ASSERT_TRUE(test::write_file(dir + L"\\x.new", "x"));
-    win::WindowsPlatform os;
-    EXPECT_TRUE(os.delete_file(os_path(dir + L"\\x.new")).has_value());
-    EXPECT_FALSE(test::file_exists(dir + L"\\x.new"));
-    const auto again = os.delete_file(os_path(dir + L"\\x.new"));
-    ASSERT_FALSE(again.has_value());
-    EXPECT_EQ(again.error().code, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
-}
-
-// The read-only attribute read and changed, a read-only file deleted, the free space of a volume
-// and the size of a file, on the real calls.
-TEST(WindowsInstallFiles, ReadOnlyFilesFreeSpaceAndListing) {
-    const std::wstring dir = fresh_directory(L"install-attributes");
-    ASSERT_TRUE(test::write_file(dir + L"\\a.dll", std::string(1234, 'a')));
-    test::create_directories(dir + L"\\sub");
-    win::WindowsPlatform os;
-    const OsString file = os_path(dir + L"\\a.dll");
-    EXPECT_EQ(os.is_read_only(file), false);
-    ASSERT_TRUE(os.set_read_only(file, true).has_value());
-    EXPECT_EQ(os.is_read_only(file), true);
-    EXPECT_NE(GetFileAttributesW((dir + L"\\a.dll").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_EQ(os.is_read_only(os_path(dir + L"\\none")).error().kind, OsErrorKind::not_found);
-
-    EXPECT_EQ(os.file_size(file), 1234u);
-    EXPECT_EQ(os.file_size(os_path(dir + L"\\none")).error().kind, OsErrorKind::not_found);
-
-    const OsResult<std::uint64_t> free = os.free_disk_space(os_path(dir));
-    ASSERT_TRUE(free.has_value());
-    EXPECT_GT(*free, 0u);
-
-    EXPECT_TRUE(os.delete_file(file).has_value());
-    EXPECT_FALSE(test::file_exists(dir + L"\\a.dll"));
-    EXPECT_FALSE(os.delete_file(os_path(dir + L"\\sub")).has_value()) << "a folder stays";
-    EXPECT_TRUE(test::file_exists(dir + L"\\sub"));
-}
-
 TEST(WindowsInstall, TargetHeldForAboutTwoSecondsIsReplacedOnALaterAttempt) {
     const std::wstring dir = fresh_directory(L"install-held-briefly");
     ASSERT_TRUE(test::write_file(dir + L"\\pelko.exe", "OLD"));

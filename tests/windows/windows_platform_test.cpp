@@ -13,7 +13,6 @@ namespace pelko {
 namespace {
 
 using test::fresh_directory;
-using test::narrow;
 using test::read_file;
 using test::EnvironmentOverride;
 
@@ -111,30 +110,6 @@ TEST(WindowsFilePath, RelativeAndLongPathsGetTheVerbatimPrefix) {
     const auto nul = win::file_path(OsString::from_utf8(std::string("C:\\a\0b", 6)));
     ASSERT_FALSE(nul);
     EXPECT_TRUE(nul.error().kind == OsErrorKind::nul_in_string);
-}
-
-TEST(WindowsFiles, LongPathsWork) {
-    const std::wstring root = fresh_directory(L"long-path");
-    std::string deep = narrow(root);
-    for (int i = 0; i < 6; ++i) deep += "\\" + std::string(60, static_cast<char>('a' + i));
-    win::WindowsPlatform os;
-    const OsString dir = OsString::from_utf8(deep);
-    // Every level is created one at a time, parents first.
-    std::string level = narrow(root);
-    for (int i = 0; i < 6; ++i) {
-        level += "\\" + std::string(60, static_cast<char>('a' + i));
-        ASSERT_TRUE(os.create_directory(OsString::from_utf8(level))) << i;
-    }
-    EXPECT_TRUE(os.is_directory(dir));
-    const auto again = os.create_directory(dir);
-    ASSERT_FALSE(again);
-    EXPECT_EQ(again.error().code, 183u);
-    EXPECT_EQ(again.error().kind, OsErrorKind::already_exists);
-    const auto file = os.open_for_append(OsString::from_utf8(deep + "\\f.txt"));
-    ASSERT_TRUE(file);
-    const std::string text = "hello";
-    EXPECT_EQ(*os.write_file(*file, std::as_bytes(std::span(text))), 5u);
-    os.close_file(*file);
 }
 
 TEST(WindowsMutex, SecondCreationSeesTheFirst) {

@@ -46,19 +46,25 @@ std::optional<ShortcutProperties> read_shortcut(const std::wstring& path) {
     return found;
 }
 
-std::optional<RegistryValue> read_uninstall_value(const wchar_t* name) {
-    DWORD type = 0;
+std::optional<RegistryValue> read_registry_value(const std::wstring& subkey,
+                                                 const std::wstring& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    // Not RegGetValueW, which may add a NUL to a text that was stored without one.
+    RegistryValue value;
     DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kUninstallKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                     nullptr, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
+    LSTATUS status = RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size);
+    if (status == ERROR_SUCCESS) {
+        value.data.resize(size);
+        status = RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.data.data(),
+                                  &size);
+        value.data.resize(size);
     }
-    RegistryValue value{type, std::vector<BYTE>(size)};
-    if (RegGetValueW(HKEY_CURRENT_USER, kUninstallKey, name, RRF_RT_ANY | RRF_NOEXPAND, &type,
-                     value.data.data(), &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    value.data.resize(size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return std::nullopt;
     return value;
 }
 

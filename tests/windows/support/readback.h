@@ -28,7 +28,9 @@ struct RegistryValue {
     std::vector<BYTE> data;
     friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
 };
-std::optional<RegistryValue> read_uninstall_value(const wchar_t* name);
+// A value under a key of HKEY_CURRENT_USER, its bytes as stored; nothing when it is not there.
+std::optional<RegistryValue> read_registry_value(const std::wstring& subkey,
+                                                 const std::wstring& name);
 // Every value under the key, sorted by name, as the expectations give them (empty when there is
 // no key).
 std::vector<testing::ExpectedValue> read_uninstall_values();
