@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up what is needed, then builds and tests each configuration of CMakePresets.json through
-# its workflow: native (fake platform, ASan + UBSan), packer (the Release packer release engineers
-# build, with its round trip), fuzz (each target briefly), and windows
-# (the Win32 layer and the built installer under Wine, with a virtual X display).
+# its workflow: native (fake platform, ASan + UBSan), tsan (the native tests that start threads,
+# under ThreadSanitizer), packer (the Release packer release engineers build, with its round
+# trip), fuzz (each target briefly), and windows (the Win32 layer and the built installer under
+# Wine, with a virtual X display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,7 @@ export WINEPREFIX="$PWD/build/windows/wineprefix"
 
 status=0
 cmake --workflow --preset native || status=1
+cmake --workflow --preset tsan || status=1
 cmake --workflow --preset packer || status=1
 cmake --workflow --preset fuzz || status=1
 xvfb-run -a cmake --workflow --preset windows || status=1

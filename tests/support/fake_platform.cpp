@@ -93,15 +93,18 @@ std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
 }
 
 SharedBytes FakePlatform::allocate(std::size_t size) {
-    if (memory_limit && *memory_in_use_ + size > *memory_limit) return {};
     if (largest_buffer && size > *largest_buffer) return {};
-    *memory_in_use_ += size;
+    // Taken at once with the test against the limit, which two threads may approach together.
+    std::uint64_t taken = memory_in_use_->load();
+    do {
+        if (memory_limit && taken + size > *memory_limit) return {};
+    } while (!memory_in_use_->compare_exchange_weak(taken, taken + size));
     auto* block = new (new std::byte[sizeof(SharedBytes::Block) + size]) SharedBytes::Block;
     block->size = size;
     // The count is shared with the buffer, which may outlive this platform.
-    block->context = new std::shared_ptr<std::uint64_t>(memory_in_use_);
+    block->context = new std::shared_ptr<std::atomic<std::uint64_t>>(memory_in_use_);
     block->release = [](SharedBytes::Block* done) {
-        auto* in_use = static_cast<std::shared_ptr<std::uint64_t>*>(done->context);
+        auto* in_use = static_cast<std::shared_ptr<std::atomic<std::uint64_t>>*>(done->context);
         **in_use -= done->size;
         delete in_use;
         done->~Block();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -189,8 +190,10 @@ protected:
 
     std::map<std::uintptr_t, std::string> open_files_;  // handle -> normalized path
     std::uintptr_t next_handle_ = 100;
-    // Bytes of the buffers allocate() has handed out that are still alive.
-    std::shared_ptr<std::uint64_t> memory_in_use_ = std::make_shared<std::uint64_t>(0);
+    // Bytes of the buffers allocate() has handed out that are still alive. Atomic: the pieces'
+    // threads allocate and release buffers at the same time.
+    std::shared_ptr<std::atomic<std::uint64_t>> memory_in_use_ =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
     std::function<void()> memory_exhausted_;
 };
 

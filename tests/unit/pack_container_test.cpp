@@ -12,6 +12,9 @@
 #include <functional>
 #include <random>
 
+#include <pty.h>
+#include <unistd.h>
+
 #include "payload/inflate/payload_checksum.h"
 #include "payload/inflate/stream_index.h"
 #include "payload/unpack/unpack_payload.h"
@@ -34,6 +37,14 @@ std::string text_of(std::size_t size, unsigned seed) {
     return text;
 }
 
+// Bytes that barely compress: the encoder is quick on them.
+std::string noise_of(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() % 200);
+    return bytes;
+}
+
 // Files in a fresh folder, their manifest lines, and the container they make.
 struct Files : ::testing::Test {
     fs::path dir = fs::temp_directory_path() / ("pelko-pack-test-" + std::to_string(::getpid()));
@@ -48,13 +59,24 @@ struct Files : ::testing::Test {
         lines.push_back({name, source, static_cast<int>(lines.size()) + 1});
         container.entry(name, data);
     }
-    // Packs into a file of the folder; the stream and the result.
+    // Three files of 9 MiB in all: two parts.
+    void add_two_parts() {
+        add("pelko.exe", "MZ" + noise_of(5 << 20, 3));
+        add("lib/core.dll", noise_of(4 << 20, 4));
+        add("licenses/notice.txt", text_of(4'096, 5));
+    }
+    // Packs into a file of the folder, showing the progress on `terminal` if it is one; the
+    // stream and the result.
     std::pair<std::vector<std::byte>, packer::PackResult> pack(const ContainerLayout& layout,
-                                                               unsigned threads) {
+                                                               unsigned threads,
+                                                               std::FILE* terminal = nullptr) {
         const fs::path out = dir / "payload.bin";
         std::FILE* file = std::fopen(out.c_str(), "wb");
-        packer::Progress quiet(nullptr, layout.size(), layout.entry_count());
-        auto packed = packer::pack_container(layout, file, threads, quiet);
+        std::expected<packer::PackResult, packer::ManifestProblem> packed;
+        {
+            packer::Progress progress(terminal, layout.size(), layout.entry_count());
+            packed = packer::pack_container(layout, file, threads, progress);
+        }
         std::fclose(file);
         EXPECT_TRUE(packed) << (packed ? "" : packed.error().text);
         std::ifstream in(out, std::ios::binary);
@@ -99,14 +121,6 @@ TEST_F(Files, TheLayoutReadsTheContainerAcrossFilesInSlicesOfAnySize) {
     // A missing file is refused when the layout is made.
     lines.push_back({"missing", dir / "missing"});
     EXPECT_FALSE(ContainerLayout::of(lines));
-}
-
-// Bytes that barely compress: the encoder is quick on them.
-std::string noise_of(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random() % 200);
-    return bytes;
 }
 
 // The files left in the folder.
@@ -163,10 +177,7 @@ TEST_F(Files, ASourceThatChangesWhileItIsPackedFailsWithItsLineAndLeavesNoOutput
 }
 
 TEST_F(Files, PartsMadeAtOnceGiveTheStreamOfOnePassWithItsIndex) {
-    // 9 MiB: two parts.
-    add("pelko.exe", "MZ" + noise_of(5 << 20, 3));
-    add("lib/core.dll", noise_of(4 << 20, 4));
-    add("licenses/notice.txt", text_of(4'096, 5));
+    add_two_parts();
     const auto layout = ContainerLayout::of(lines);
     ASSERT_TRUE(layout);
     const auto [one, by_one] = pack(*layout, 1);
@@ -185,6 +196,29 @@ TEST_F(Files, PartsMadeAtOnceGiveTheStreamOfOnePassWithItsIndex) {
     ASSERT_EQ(entries->size(), 3u);
     EXPECT_EQ((*entries)[1].name(), "lib/core.dll");
     EXPECT_EQ((*entries)[1].size(), std::uint64_t{4} << 20);
+}
+
+TEST_F(Files, OnATerminalTheProgressOfPartsMadeAtOnceEndsAtEveryByteAndFile) {
+    // Two parts made at once, each worker counting its slices while the ticker redraws.
+    add_two_parts();
+    const auto layout = ContainerLayout::of(lines);
+    ASSERT_TRUE(layout);
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    std::FILE* terminal = fdopen(slave, "w");
+    EXPECT_EQ(pack(*layout, 2, terminal).second.threads, 2u);
+    std::fclose(terminal);
+    std::string shown;
+    char block[4096];
+    for (ssize_t got; (got = read(master, block, sizeof block)) > 0;) shown.append(block, got);
+    close(master);
+    // The last line shows every byte and file, and the line is ended.
+    ASSERT_TRUE(shown.ends_with("\r\n")) << shown;
+    shown.resize(shown.size() - 2);
+    const std::string last = shown.substr(shown.rfind('\r') + 1);
+    const std::string done = packer::Progress::line(layout->size(), layout->size(), 3, 3, {});
+    EXPECT_TRUE(last.starts_with(done + ", ")) << last;
 }
 
 TEST(PackProgress, BytesFilesRateAndTimeLeft) {
