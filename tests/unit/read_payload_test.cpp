@@ -12,7 +12,7 @@ using testing::ContainerBuilder;
 // The failure text, or "ok" with the entry names joined by '|'.
 std::string outcome(const ContainerBuilder& container) {
     const auto read = read_payload(container.bytes);
-    if (!read) return read.error().text;
+    if (!read) return read.error().text();
     std::string names = "ok";
     for (const PayloadEntry& e : *read) names += "|" + e.name();
     return names;
@@ -55,6 +55,24 @@ TEST(ReadPayload, StructureTable) {
     for (const Case& c : cases) EXPECT_EQ(outcome(c.container), c.expected) << c.what;
 }
 
+TEST(ReadPayload, FailuresCarryTheKindAndTheNameRefused) {
+    const auto failure_of = [](const ContainerBuilder& container) {
+        const auto read = read_payload(container.bytes);
+        return read ? PayloadFailure{} : read.error();
+    };
+    EXPECT_EQ(failure_of(ContainerBuilder{}.u16(3).raw("ab")),
+              PayloadFailure::of(PayloadFailureKind::cut_short));
+    EXPECT_EQ(failure_of(ContainerBuilder{}.entry("..\xff", "")),
+              PayloadFailure::of(PayloadFailureKind::name_not_utf8));
+    EXPECT_EQ(failure_of(ContainerBuilder{}.entry("a", "1").entry("a..b", "")),
+              PayloadFailure::bad("a..b"));
+    // A clash names the first entry that makes it, as its text does.
+    const PayloadFailure clash =
+        failure_of(ContainerBuilder{}.entry("Lib/X.dll", "").entry("lib//x.NEW.", ""));
+    EXPECT_EQ(clash.kind, PayloadFailureKind::bad_name);
+    EXPECT_EQ(clash.name, "Lib/X.dll");
+}
+
 TEST(ReadPayload, NameTable) {
     struct Name {
         std::string name;
@@ -81,12 +99,12 @@ TEST(ReadPayload, NameTable) {
     for (const Name& n : names) {
         const auto read = read_payload(ContainerBuilder{}.entry(n.name, "data").bytes);
         if (n.accepted) {
-            ASSERT_TRUE(read.has_value()) << n.name << ": " << read.error().text;
+            ASSERT_TRUE(read.has_value()) << n.name << ": " << read.error().text();
             ASSERT_EQ(read->size(), 1u);
             EXPECT_EQ((*read)[0].name(), n.name);
         } else {
             ASSERT_FALSE(read.has_value()) << n.name;
-            EXPECT_EQ(read.error().text, "bad name " + n.name);
+            EXPECT_EQ(read.error().text(), "bad name " + n.name);
         }
     }
 }

@@ -14,7 +14,6 @@
 #include "listing.h"
 #include "manifest.h"
 #include "pack.h"
-#include "payload/inflate/decompress_error.h"
 #include "reference/inflate_payload.h"
 #include "payload/unpack/payload_section.h"
 #include "payload/inflate/payload_checksum.h"
@@ -62,15 +61,16 @@ void print_failure(const Failure& failure) {
 
 // The installer's refusal of a sound stream, with the two files named when it is a clash of
 // names (the installer's own text names only the first).
-std::string explain_refusal(std::span<const std::byte> stored, const std::string& text) {
+std::string explain_refusal(std::span<const std::byte> stored, const PayloadFailure& failure) {
+    if (failure.kind != PayloadFailureKind::bad_name) return failure.text();
     const auto container = inflate_payload(stored);
-    if (!text.starts_with("bad name ") || !container) return text;
+    if (!container) return failure.text();
     const std::vector<std::string> names = container_names(*container);
     const std::vector<std::string_view> views(names.begin(), names.end());
     for (const NameProblem& problem : clash_problems(views, [](std::size_t) { return ""; })) {
-        if (text == "bad name " + names[problem.entry]) return problem.text;
+        if (names[problem.entry] == failure.name) return problem.text;
     }
-    return text;
+    return failure.text();
 }
 
 // A problem of a manifest's line, after the manifest and the line's number.
@@ -158,12 +158,11 @@ int prepare(const fs::path& input, const fs::path& section_output, bool check) {
     if (check) {
         const auto read = unpack_payload(stored, heap_memory());
         if (!read) {
-            const std::string& text = read.error().text;
-            if (text.starts_with(kDecompressErrorStart)) {
+            if (read.error().is_inflate_failure()) {
                 throw Failure{path_text(input) + ": not a raw DEFLATE stream that inflates (" +
-                              text + ")"};
+                              read.error().text() + ")"};
             }
-            throw Failure{path_text(input) + ": " + explain_refusal(stored, text)};
+            throw Failure{path_text(input) + ": " + explain_refusal(stored, read.error())};
         }
         // What the installer reads but Windows cannot create.
         std::string text;

@@ -5,7 +5,6 @@
 #include "pe_image.h"
 #include "host_machine.h"
 #include "files.h"
-#include "payload/inflate/decompress_error.h"
 #include "payload/container/little_endian.h"
 #include "payload/unpack/embedded_payload.h"
 #include "payload/inflate/payload_checksum.h"
@@ -18,13 +17,26 @@ namespace pelko::packer {
 namespace {
 
 // The failure of a payload that cannot be read, as the tools word it: a file that is no payload
-// at all is told so; a payload whose container the installer refuses gets the installer's words.
-Failure unreadable(const std::filesystem::path& input, std::string text) {
-    if (text.starts_with(kDecompressErrorStart)) {
-        text = std::string("not a payload or an installer (") +
-               (text.starts_with("DecompressError { status: FailedCannotMakeProgress")
-                    ? "its data ends before its stream does: cut short?)"
-                    : "its data does not inflate)");
+// at all is told so; a payload whose container the installer refuses gets the installer's words,
+// and a damaged installer the CRC-32 it records.
+Failure unreadable(const std::filesystem::path& input, const PayloadFailure& failure,
+                   std::uint32_t recorded_crc32) {
+    std::string text;
+    switch (failure.kind) {
+    case PayloadFailureKind::does_not_inflate:
+        text = "not a payload or an installer (its data does not inflate)";
+        break;
+    case PayloadFailureKind::inflate_cut_short:
+        text = "not a payload or an installer (its data ends before its stream does: cut short?)";
+        break;
+    case PayloadFailureKind::damaged: {
+        char recorded[32];
+        std::snprintf(recorded, sizeof recorded, " (CRC-32 recorded %08x)", recorded_crc32);
+        text = failure.text() + recorded;
+        break;
+    }
+    default:
+        text = failure.text();
     }
     return Failure{path_text(input) + ": " + std::move(text)};
 }
@@ -36,7 +48,7 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
     const std::vector<std::byte>& file = whole.bytes;
     OpenedPayload opened;
     opened.stamp = whole.stamp;
-    StepResult<EntryList> entries(std::unexpect, SetupFailure{});
+    PayloadResult<EntryList> entries(std::unexpect);
     if (looks_like_exe(file)) {
         // As the installer reads itself: its section, the CRC-32 checked, the pieces inflated.
         const auto place = payload_section_of_exe(file);
@@ -53,17 +65,12 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
         opened.product_version = product_version_of_exe(file);
         HostMachine machine;
         entries = unpack_embedded_payload(machine, *embedded);
-        if (!entries && entries.error().text == kPayloadDamagedText) {
-            char recorded[32];
-            std::snprintf(recorded, sizeof recorded, " (CRC-32 recorded %08x)", opened.crc32);
-            entries.error().text += recorded;
-        }
     } else {
         opened.crc32 = payload_crc32(file);
         opened.stored_size = file.size();
         entries = unpack_payload(file, heap_memory());
     }
-    if (!entries) throw unreadable(input, std::move(entries.error().text));
+    if (!entries) throw unreadable(input, entries.error(), opened.crc32);
     opened.entries = std::move(*entries);
     for (const PayloadEntry& entry : opened.entries) {
         opened.container_size += 6 + entry.name().size() + entry.size();
