@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "payload/container/container_format.h"
 #include "payload_builder.h"
 
 namespace pelko {
@@ -71,6 +72,27 @@ TEST(ReadPayload, FailuresCarryTheKindAndTheNameRefused) {
         failure_of(ContainerBuilder{}.entry("Lib/X.dll", "").entry("lib//x.NEW.", ""));
     EXPECT_EQ(clash.kind, PayloadFailureKind::bad_name);
     EXPECT_EQ(clash.name, "Lib/X.dll");
+}
+
+TEST(ContainerFormat, EntryHeadersReadAsFarAsTheStructureGoes) {
+    const auto names_of = [](const ContainerBuilder& container) {
+        std::string names;
+        for (auto header = entry_header_at(container.bytes, 0); header;
+             header = entry_header_at(container.bytes, header->next)) {
+            names += "|" + std::string(header->name) + ":" + std::to_string(header->data_length);
+        }
+        return names;
+    };
+    // Names the reader refuses are still read; a header cut short ends the walk.
+    EXPECT_EQ(names_of(ContainerBuilder{}.entry("a", "12").entry("../x", "").entry("b", "3")),
+              "|a:2|../x:0|b:1");
+    EXPECT_EQ(names_of(ContainerBuilder{}.entry("a", "1").u16(3).raw("ab")), "|a:1");
+    EXPECT_EQ(names_of(ContainerBuilder{}.entry("a", "1").u16(1).raw("b").raw("\x01\x00\x00")),
+              "|a:1");
+    // Data that runs past the end: its header is read, nothing after it.
+    EXPECT_EQ(names_of(ContainerBuilder{}.u16(1).raw("a").u32(0xFFFFFFFF).raw("xy")),
+              "|a:4294967295");
+    EXPECT_EQ(names_of(ContainerBuilder{}), "");
 }
 
 TEST(ReadPayload, NameTable) {

@@ -5,7 +5,7 @@
 #include "pe_image.h"
 #include "host_machine.h"
 #include "files.h"
-#include "payload/container/little_endian.h"
+#include "payload/container/container_format.h"
 #include "payload/unpack/embedded_payload.h"
 #include "payload/inflate/payload_checksum.h"
 #include "payload/unpack/payload_section.h"
@@ -73,22 +73,16 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
     if (!entries) throw unreadable(input, entries.error(), opened.crc32);
     opened.entries = std::move(*entries);
     for (const PayloadEntry& entry : opened.entries) {
-        opened.container_size += 6 + entry.name().size() + entry.size();
+        opened.container_size += entry_bytes(entry.name().size(), entry.size());
     }
     return opened;
 }
 
 std::vector<std::string> container_names(std::span<const std::byte> container) {
     std::vector<std::string> names;
-    std::uint64_t at = 0;
-    while (at + 2 <= container.size()) {
-        const auto name_at = static_cast<std::size_t>(at + 2);
-        const std::uint64_t name_length = read_le(container, name_at - 2, 2);
-        if (at + 6 + name_length > container.size()) break;
-        const auto length_at = name_at + static_cast<std::size_t>(name_length);
-        const auto* name = reinterpret_cast<const char*>(container.data() + name_at);
-        names.emplace_back(name, length_at - name_at);
-        at += 6 + name_length + read_le(container, length_at, 4);
+    for (auto header = entry_header_at(container, 0); header;
+         header = entry_header_at(container, header->next)) {
+        names.emplace_back(header->name);
     }
     return names;
 }
