@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "align_section.h"
 #include "container_layout.h"
 #include "name_rules.h"
 #include "deflate_encoder.h"
@@ -36,6 +37,7 @@ constexpr const char* kUsage =
     "       pelko-pack diff OLD NEW         (each a payload or an installer; exit 1: they differ)\n"
     "       pelko-pack extract PAYLOAD_OR_EXE DIR\n"
     "       pelko-pack prepare PAYLOAD SECTION_OUTPUT [--no-check]\n"
+    "       pelko-pack align-section EXE   (its payload section moved to a page of the file)\n"
     "       pelko-pack --help | --version\n";
 
 constexpr const char* kHelp =
@@ -253,6 +255,10 @@ int run(const std::string& command, const std::vector<std::string>& args) {
     if (command == "diff" && args.size() == 2) return diff(utf8_path(args[0]), utf8_path(args[1]));
     if (command == "extract" && args.size() == 2) {
         return extract(utf8_path(args[0]), utf8_path(args[1]));
+    }
+    if (command == "align-section" && args.size() == 1) {
+        align_section(utf8_path(args[0]));
+        return 0;
     }
     const bool unchecked = args.size() == 3 && args[2] == "--no-check";
     if (command == "prepare" && (args.size() == 2 || unchecked)) {
