@@ -3,7 +3,7 @@
 #   platform (platform/windows with it)
 #   shared
 #   payload/names       the rules of payload names: keys, clashes, staging names
-#   payload/container   the container's format and its reading into entries
+#   payload/container   the container's format, its reading into entries, the payload's failures
 #   payload/inflate     the raw DEFLATE decoders, the stream index, the checksum
 #   payload/unpack      the embedded section, read in one pass or in pieces
 #   payload/install     the files written into the install directory

@@ -84,8 +84,8 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     const OsString install_dir = path_join(*local_app_data, kInstallSubdirectory);
 
     // 5. Check, inflate and read the whole payload; nothing has changed yet.
-    StepResult<EntryList> entries = unpack_embedded_payload(os, payload);
-    if (!entries) return fail_run(entries.error());
+    PayloadResult<EntryList> entries = unpack_embedded_payload(os, payload);
+    if (!entries) return fail_run({payload_failure_text(entries.error())});
     os.reached(RunPoint::read);
     // A volume too small for the files is found before the running app is asked to quit.
     if (const StepResult<void> fits = check_free_space(os, install_dir, *entries); !fits) {

@@ -7,7 +7,7 @@
 # entry carry. A payload
 # of 3.5 GiB, or of 30 million entries, in a process that cannot have that much memory fails with
 # a text, not an abort.
-# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=... -DVERSION=...
+# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DTEST_PAYLOAD=... -DWINE_RUN=... -DVERSION=...
 #         -DLAUNCHER=... -DRESOURCES_TEST=... -P custom_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -102,8 +102,7 @@ run("reading the resources back" ${CMAKE_COMMAND} -E env PELKO_RESOURCES_OF=${ex
 # One entry of 3,757,512,001 zero bytes, stored in 3.6 MB, embedded unchecked (the check would
 # inflate it all here), in the same build, still of version 0.2.0; the installer and Wine get
 # 3 GB of address space.
-run("making a payload of 3.5 GiB" ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_zeros_payload.py
-    14564000 ${WORK}/huge.bin)
+run("making a payload of 3.5 GiB" ${TEST_PAYLOAD} zeros 14564000 ${WORK}/huge.bin)
 run("configure huge" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD_CHECK=OFF
     -DPELKO_PAYLOAD=${WORK}/huge.bin)
 run("build huge" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)

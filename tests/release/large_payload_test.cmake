@@ -1,14 +1,14 @@
 # An installer around a payload of 9 MiB, whose stream the packer cuts into two pieces: the build
 # places a section with an index of two pieces, and the installer, run under Wine, inflates them
 # at the same time and installs every file with the bytes of the payload.
-# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DWINE_RUN=...
+# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DTEST_PAYLOAD=... -DWINE_RUN=...
 #         -DLAUNCHER=... -P large_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
 include(${CMAKE_CURRENT_LIST_DIR}/release_steps.cmake)
 
-run("making the files" ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_large_payload.py ${WORK})
+run("making the files" ${TEST_PAYLOAD} files ${WORK})
 run("pelko-pack pack" ${PACKER} pack ${WORK}/manifest.txt ${WORK}/payload.bin
     --section ${WORK}/packed.section)
 # The section pack wrote from the cuts it made is the one the build makes of the payload file,

@@ -83,12 +83,12 @@ std::uint32_t crc32_of(std::span<const std::byte> bytes) {
 
 std::vector<PayloadEntry> read_entries(const std::vector<std::byte>& container) {
     auto read = read_payload(container);
-    if (!read) throw std::runtime_error(read.error().text);
+    if (!read) throw std::runtime_error(read.error().text());
     return std::vector<PayloadEntry>(read->begin(), read->end());
 }
 
-std::string outcome(const StepResult<EntryList>& read) {
-    if (!read) return "error: " + read.error().text;
+std::string outcome(const PayloadResult<EntryList>& read) {
+    if (!read) return "error: " + read.error().text();
     std::string text;
     for (const PayloadEntry& e : *read) {
         std::uint64_t sum = 0;

@@ -9,7 +9,7 @@
 
 #include "payload/container/payload_entry.h"
 #include "payload/inflate/stream_index.h"
-#include "shared/setup_failure.h"
+#include "payload/container/payload_failure.h"
 
 namespace pelko::testing {
 
@@ -47,7 +47,7 @@ std::vector<PayloadEntry> read_entries(const std::vector<std::byte>& container);
 
 // A reading of a payload as text, so that two readings compare at a glance: "error: {text}", or
 // "|name=size:sum" per entry (the sum of the bytes, each step times 31).
-std::string outcome(const StepResult<EntryList>& read);
+std::string outcome(const PayloadResult<EntryList>& read);
 
 inline std::string as_string(const std::vector<std::byte>& bytes) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());

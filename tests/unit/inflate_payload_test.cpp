@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "payload/inflate/decompress_error.h"
+#include "payload/container/payload_failure.h"
 #include "payload/container/read_payload.h"
 #include "payload_builder.h"
 
@@ -28,7 +28,7 @@ std::string zeros(std::size_t count) {
 TEST(InflatePayload, GivesBackTheExactContainer) {
     const auto container = ContainerBuilder{}.entry("pelko.exe", "MZ app").entry("b", "").bytes;
     const auto inflated = inflate_payload(raw_deflate(container));
-    ASSERT_TRUE(inflated.has_value()) << inflated.error().text;
+    ASSERT_TRUE(inflated.has_value()) << inflated.error().text();
     EXPECT_EQ(*inflated, container);
 }
 
@@ -84,21 +84,38 @@ TEST(InflatePayload, FailureTextsShowTheBufferAsItStood) {
     for (const Case& c : cases) {
         const auto inflated = inflate_payload(bytes_of(c.stored));
         ASSERT_FALSE(inflated.has_value()) << c.what;
-        EXPECT_EQ(inflated.error().text, c.expected) << c.what;
+        EXPECT_EQ(inflated.error().text(), c.expected) << c.what;
     }
 }
 
-TEST(DecompressErrorText, CapsAtSixtyFourValuesAndCountsTheRest) {
+TEST(PayloadFailureText, CapsTheBufferAtSixtyFourValuesAndCountsTheRest) {
     std::vector<std::byte> buffer(17'312'580);
     for (std::size_t i = 0; i < 64; ++i) buffer[i] = static_cast<std::byte>(i);
     std::string values;
     for (int i = 0; i < 64; ++i) values += (i ? ", " : "") + std::to_string(i);
-    EXPECT_EQ(decompress_error_text(DecompressStatus::failed, buffer),
-              "DecompressError { status: Failed, output: [" + values +
-                  ", \u2026 (17312516 more)] }");
-    EXPECT_EQ(decompress_error_text(DecompressStatus::failed_cannot_make_progress,
-                                    std::span(buffer).first(3)),
+    EXPECT_EQ(
+        PayloadFailure::inflate(PayloadFailureKind::does_not_inflate, buffer, buffer.size()).text(),
+        "DecompressError { status: Failed, output: [" + values + ", \u2026 (17312516 more)] }");
+    EXPECT_EQ(PayloadFailure::inflate(PayloadFailureKind::inflate_cut_short,
+                                      std::span(buffer).first(3), 3)
+                  .text(),
               "DecompressError { status: FailedCannotMakeProgress, output: [0, 1, 2] }");
+    // Only the first bytes at hand: the rest of a small buffer shows as zeros.
+    EXPECT_EQ(PayloadFailure::inflate(PayloadFailureKind::does_not_inflate,
+                                      std::span(buffer).first(2), 4)
+                  .text(),
+              "DecompressError { status: Failed, output: [0, 1, 0, 0] }");
+}
+
+TEST(PayloadFailureText, EachKindInTheInstallersWords) {
+    EXPECT_EQ(PayloadFailure::of(PayloadFailureKind::cut_short).text(), "payload cut short");
+    EXPECT_EQ(PayloadFailure::of(PayloadFailureKind::name_not_utf8).text(), "name");
+    EXPECT_EQ(PayloadFailure::bad("sub/a.new").text(), "bad name sub/a.new");
+    EXPECT_EQ(PayloadFailure::no_memory(123456789012).text(),
+              "not enough memory for the payload (123456789012 bytes)");
+    EXPECT_EQ(PayloadFailure::of(PayloadFailureKind::damaged).text(), "payload damaged");
+    EXPECT_EQ(PayloadFailure::of(PayloadFailureKind::too_large, 1000).text(),
+              "payload inflates to more than 1000 bytes");
 }
 
 }  // namespace

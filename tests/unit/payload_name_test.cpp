@@ -30,7 +30,7 @@ TEST(PayloadName, DeviceNamesInAnyComponentAreRefused) {
         EXPECT_FALSE(is_acceptable_payload_name(name)) << name;
         const auto read = read_payload(ContainerBuilder{}.entry(name, "x").bytes);
         ASSERT_FALSE(read.has_value()) << name;
-        EXPECT_EQ(read.error().text, std::string("bad name ") + name);
+        EXPECT_EQ(read.error().text(), std::string("bad name ") + name);
     }
 }
 
@@ -84,7 +84,7 @@ TEST(PayloadName, AnyColonIsRefused) {
         EXPECT_FALSE(is_acceptable_payload_name(name)) << name;
         const auto read = read_payload(ContainerBuilder{}.entry(name, "x").bytes);
         ASSERT_FALSE(read.has_value()) << name;
-        EXPECT_EQ(read.error().text, std::string("bad name ") + name);
+        EXPECT_EQ(read.error().text(), std::string("bad name ") + name);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "payload/container/container_format.h"
 #include "payload_builder.h"
 
 namespace pelko {
@@ -12,7 +13,7 @@ using testing::ContainerBuilder;
 // The failure text, or "ok" with the entry names joined by '|'.
 std::string outcome(const ContainerBuilder& container) {
     const auto read = read_payload(container.bytes);
-    if (!read) return read.error().text;
+    if (!read) return read.error().text();
     std::string names = "ok";
     for (const PayloadEntry& e : *read) names += "|" + e.name();
     return names;
@@ -55,6 +56,45 @@ TEST(ReadPayload, StructureTable) {
     for (const Case& c : cases) EXPECT_EQ(outcome(c.container), c.expected) << c.what;
 }
 
+TEST(ReadPayload, FailuresCarryTheKindAndTheNameRefused) {
+    const auto failure_of = [](const ContainerBuilder& container) {
+        const auto read = read_payload(container.bytes);
+        return read ? PayloadFailure{} : read.error();
+    };
+    EXPECT_EQ(failure_of(ContainerBuilder{}.u16(3).raw("ab")),
+              PayloadFailure::of(PayloadFailureKind::cut_short));
+    EXPECT_EQ(failure_of(ContainerBuilder{}.entry("..\xff", "")),
+              PayloadFailure::of(PayloadFailureKind::name_not_utf8));
+    EXPECT_EQ(failure_of(ContainerBuilder{}.entry("a", "1").entry("a..b", "")),
+              PayloadFailure::bad("a..b"));
+    // A clash names the first entry that makes it, as its text does.
+    const PayloadFailure clash =
+        failure_of(ContainerBuilder{}.entry("Lib/X.dll", "").entry("lib//x.NEW.", ""));
+    EXPECT_EQ(clash.kind, PayloadFailureKind::bad_name);
+    EXPECT_EQ(clash.name, "Lib/X.dll");
+}
+
+TEST(ContainerFormat, EntryHeadersReadAsFarAsTheStructureGoes) {
+    const auto names_of = [](const ContainerBuilder& container) {
+        std::string names;
+        for (auto header = entry_header_at(container.bytes, 0); header;
+             header = entry_header_at(container.bytes, header->next)) {
+            names += "|" + std::string(header->name) + ":" + std::to_string(header->data_length);
+        }
+        return names;
+    };
+    // Names the reader refuses are still read; a header cut short ends the walk.
+    EXPECT_EQ(names_of(ContainerBuilder{}.entry("a", "12").entry("../x", "").entry("b", "3")),
+              "|a:2|../x:0|b:1");
+    EXPECT_EQ(names_of(ContainerBuilder{}.entry("a", "1").u16(3).raw("ab")), "|a:1");
+    EXPECT_EQ(names_of(ContainerBuilder{}.entry("a", "1").u16(1).raw("b").raw("\x01\x00\x00")),
+              "|a:1");
+    // Data that runs past the end: its header is read, nothing after it.
+    EXPECT_EQ(names_of(ContainerBuilder{}.u16(1).raw("a").u32(0xFFFFFFFF).raw("xy")),
+              "|a:4294967295");
+    EXPECT_EQ(names_of(ContainerBuilder{}), "");
+}
+
 TEST(ReadPayload, NameTable) {
     struct Name {
         std::string name;
@@ -81,12 +121,12 @@ TEST(ReadPayload, NameTable) {
     for (const Name& n : names) {
         const auto read = read_payload(ContainerBuilder{}.entry(n.name, "data").bytes);
         if (n.accepted) {
-            ASSERT_TRUE(read.has_value()) << n.name << ": " << read.error().text;
+            ASSERT_TRUE(read.has_value()) << n.name << ": " << read.error().text();
             ASSERT_EQ(read->size(), 1u);
             EXPECT_EQ((*read)[0].name(), n.name);
         } else {
             ASSERT_FALSE(read.has_value()) << n.name;
-            EXPECT_EQ(read.error().text, "bad name " + n.name);
+            EXPECT_EQ(read.error().text(), "bad name " + n.name);
         }
     }
 }

@@ -1,7 +1,7 @@
 #include "container_layout.h"
 
 #include "files.h"
-#include "payload/container/little_endian.h"
+#include "payload/container/container_format.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,7 +25,7 @@ std::optional<std::string> source_problem(const std::filesystem::path& source, F
     auto opened = SourceFile::open(source);
     if (!opened) return opened.error();
     stamp = opened->stamp();
-    if (stamp.size > 0xFFFFFFFFull) {
+    if (stamp.size > kMaxDataBytes) {
         return "file over 4 GiB (" + std::to_string(stamp.size) + " bytes)";
     }
     return std::nullopt;
@@ -48,9 +48,7 @@ std::expected<ContainerLayout, std::vector<ManifestProblem>> ContainerLayout::of
             continue;
         }
         entry.start = layout.size_;
-        append_le(entry.header, line.name.size(), 2);
-        for (const char c : line.name) entry.header.push_back(static_cast<std::byte>(c));
-        append_le(entry.header, entry.data_size(), 4);
+        append_entry_header(entry.header, line.name, entry.data_size());
         entry.source = line.source;
         entry.line = line.line;
         layout.size_ = entry.end();

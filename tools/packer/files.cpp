@@ -3,17 +3,8 @@
 #include <atomic>
 #include <csignal>
 
+#include "host_os.h"
 #include "payload/inflate/payload_checksum.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
-#include <shellapi.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace pelko::packer {
 
@@ -29,41 +20,13 @@ std::atomic<const PathChar*> live_temporaries[4];
 
 void remove_live_temporaries() {
     for (auto& slot : live_temporaries) {
-        if (const PathChar* path = slot.exchange(nullptr)) {
-#ifdef _WIN32
-            DeleteFileW(path);
-#else
-            unlink(path);
-#endif
-        }
+        if (const PathChar* path = slot.exchange(nullptr)) host::remove_in_handler(path);
     }
 }
 
-#ifdef _WIN32
-BOOL WINAPI on_console_stop(DWORD) {
-    remove_live_temporaries();
-    return FALSE;  // the next handler, the system's, ends the process
-}
-#else
-void on_stop_signal(int signal) {
-    remove_live_temporaries();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);  // ends as the signal would have ended it
-}
-#endif
-
 void watch_stop_signals() {
     static const bool watching = [] {
-#ifdef _WIN32
-        SetConsoleCtrlHandler(on_console_stop, TRUE);
-#else
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction action {};
-            action.sa_handler = on_stop_signal;
-            sigemptyset(&action.sa_mask);
-            sigaction(signal, &action, nullptr);
-        }
-#endif
+        host::on_stop(remove_live_temporaries);
         return true;
     }();
     (void)watching;
@@ -96,28 +59,10 @@ std::string path_text(const fs::path& path) {
 }
 
 std::vector<std::string> command_line_utf8(int argc, char** argv) {
-#ifdef _WIN32
-    (void)argc;
-    (void)argv;
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 1; wide != nullptr && i < count; ++i) {
-        args.push_back(path_text(fs::path(wide[i])));
-    }
-    LocalFree(wide);
-    return args;
-#else
-    return std::vector<std::string>(argv + 1, argv + argc);
-#endif
+    return host::command_line_utf8(argc, argv);
 }
 
-void use_binary_output() {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-#endif
-}
+void use_binary_output() { host::use_binary_output(); }
 
 WholeFile read_whole(const fs::path& path, std::uint64_t limit) {
     std::error_code ec;
@@ -149,11 +94,7 @@ void require_unchanged(const fs::path& path, const FileStamp& stamp) {
 OutputFile::OutputFile(fs::path path)
     : path_(std::move(path)), temporary_(fs::path(path_).concat("..partial")) {
     track(temporary_.c_str());
-#ifdef _WIN32
-    file_ = _wfopen(temporary_.c_str(), L"wb");
-#else
-    file_ = std::fopen(temporary_.c_str(), "wb");
-#endif
+    file_ = host::create_for_writing(temporary_);
     if (file_ == nullptr) {
         untrack(temporary_.c_str());
         throw Failure{path_text(path_) + ": cannot write"};

@@ -1,5 +1,6 @@
 #include "listing.h"
 
+#include <cstdio>
 #include <map>
 
 #include <nlohmann/json.hpp>
@@ -30,27 +31,40 @@ std::map<std::u16string, const PayloadEntry*> by_file(const OpenedPayload& paylo
     return entries;
 }
 
+// The line, formatted as printf does, and its line break, appended to `text`.
+template <class... Args>
+void append_line(std::string& text, const char* format, Args... args) {
+    const int length = std::snprintf(nullptr, 0, format, args...);
+    if (length <= 0) return;
+    const std::size_t at = text.size();
+    text.resize(at + static_cast<std::size_t>(length) + 1);
+    std::snprintf(text.data() + at, static_cast<std::size_t>(length) + 1, format, args...);
+    text.back() = '\n';
+}
+
 bool same_data(const PayloadEntry& a, const PayloadEntry& b) {
     return a.size() == b.size() && std::equal(a.data().begin(), a.data().end(), b.data().begin());
 }
 
 }  // namespace
 
-void print_listing(const OpenedPayload& payload, std::FILE* out) {
+std::string listing_text(const OpenedPayload& payload) {
+    std::string text;
     for (const PayloadEntry& entry : payload.entries) {
-        std::fprintf(out, "%s\t%llu\n", entry.name().c_str(),
-                     static_cast<unsigned long long>(entry.size()));
+        append_line(text, "%s\t%llu", entry.name().c_str(),
+                    static_cast<unsigned long long>(entry.size()));
     }
-    std::fprintf(out,
-                 "%zu entries, %llu bytes of file data, container %llu bytes, stored %llu bytes\n",
-                 payload.entries.size(), total_data(payload),
-                 static_cast<unsigned long long>(payload.container_size),
-                 static_cast<unsigned long long>(payload.stored_size));
-    std::fprintf(out, "CRC-32 %s%s\n", crc_text(payload.crc32).c_str(),
-                 payload.from_installer ? " (recorded in the executable, matches)" : "");
+    append_line(text,
+                "%zu entries, %llu bytes of file data, container %llu bytes, stored %llu bytes",
+                payload.entries.size(), total_data(payload),
+                static_cast<unsigned long long>(payload.container_size),
+                static_cast<unsigned long long>(payload.stored_size));
+    append_line(text, "CRC-32 %s%s", crc_text(payload.crc32).c_str(),
+                payload.from_installer ? " (recorded in the executable, matches)" : "");
     if (payload.product_version) {
-        std::fprintf(out, "product version %s\n", payload.product_version->c_str());
+        append_line(text, "product version %s", payload.product_version->c_str());
     }
+    return text;
 }
 
 std::string listing_json(const OpenedPayload& payload) {
@@ -81,39 +95,35 @@ std::string listing_json(const OpenedPayload& payload) {
     return document.dump(2) + "\n";
 }
 
-bool print_difference(const OpenedPayload& before, const OpenedPayload& after, std::FILE* out) {
+std::string difference_text(const OpenedPayload& before, const OpenedPayload& after) {
     const auto old_entries = by_file(before);
     const auto new_entries = by_file(after);
-    bool differ = false;
+    std::string text;
     for (const PayloadEntry& entry : after.entries) {
         const std::u16string file = file_name_key(entry.name());
         if (new_entries.at(file) != &entry) continue;  // a later one of that file counts
         const auto old = old_entries.find(file);
         if (old == old_entries.end()) {
-            std::fprintf(out, "added    %s (%llu bytes)\n", entry.name().c_str(),
+            append_line(text, "added    %s (%llu bytes)", entry.name().c_str(),
                          static_cast<unsigned long long>(entry.size()));
-            differ = true;
         } else if (old->second->name() != entry.name()) {
-            std::fprintf(out, "changed  %s (named %s before; %llu -> %llu bytes)\n",
+            append_line(text, "changed  %s (named %s before; %llu -> %llu bytes)",
                          entry.name().c_str(), old->second->name().c_str(),
                          static_cast<unsigned long long>(old->second->size()),
                          static_cast<unsigned long long>(entry.size()));
-            differ = true;
         } else if (!same_data(*old->second, entry)) {
-            std::fprintf(out, "changed  %s (%llu -> %llu bytes)\n", entry.name().c_str(),
+            append_line(text, "changed  %s (%llu -> %llu bytes)", entry.name().c_str(),
                          static_cast<unsigned long long>(old->second->size()),
                          static_cast<unsigned long long>(entry.size()));
-            differ = true;
         }
     }
     for (const PayloadEntry& entry : before.entries) {
         const std::u16string file = file_name_key(entry.name());
         if (old_entries.at(file) != &entry || new_entries.contains(file)) continue;
-        std::fprintf(out, "removed  %s (%llu bytes)\n", entry.name().c_str(),
+        append_line(text, "removed  %s (%llu bytes)", entry.name().c_str(),
                      static_cast<unsigned long long>(entry.size()));
-        differ = true;
     }
-    return differ;
+    return text;
 }
 
 }  // namespace pelko::packer

@@ -4,6 +4,7 @@
 #include <map>
 #include <new>
 
+#include "payload/container/container_format.h"
 #include "payload/names/file_name_key.h"
 #include "payload/names/name_clash.h"
 #include "payload/names/payload_name.h"
@@ -69,7 +70,7 @@ std::expected<void, std::string> check_windows_characters(std::string_view name)
 
 std::expected<void, std::string> check_name(std::string_view name) {
     const std::string shown = shown_name(name);
-    if (name.size() > 0xFFFF) {
+    if (name.size() > kMaxNameBytes) {
         return std::unexpected("name too long for 16 bits (" + std::to_string(name.size()) +
                                " bytes): " + shown.substr(0, 60) + "...");
     }

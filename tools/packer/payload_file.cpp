@@ -5,8 +5,7 @@
 #include "pe_image.h"
 #include "host_machine.h"
 #include "files.h"
-#include "payload/inflate/decompress_error.h"
-#include "payload/container/little_endian.h"
+#include "payload/container/container_format.h"
 #include "payload/unpack/embedded_payload.h"
 #include "payload/inflate/payload_checksum.h"
 #include "payload/unpack/payload_section.h"
@@ -18,13 +17,26 @@ namespace pelko::packer {
 namespace {
 
 // The failure of a payload that cannot be read, as the tools word it: a file that is no payload
-// at all is told so; a payload whose container the installer refuses gets the installer's words.
-Failure unreadable(const std::filesystem::path& input, std::string text) {
-    if (text.starts_with(kDecompressErrorStart)) {
-        text = std::string("not a payload or an installer (") +
-               (text.starts_with("DecompressError { status: FailedCannotMakeProgress")
-                    ? "its data ends before its stream does: cut short?)"
-                    : "its data does not inflate)");
+// at all is told so; a payload whose container the installer refuses gets the installer's words,
+// and a damaged installer the CRC-32 it records.
+Failure unreadable(const std::filesystem::path& input, const PayloadFailure& failure,
+                   std::uint32_t recorded_crc32) {
+    std::string text;
+    switch (failure.kind) {
+    case PayloadFailureKind::does_not_inflate:
+        text = "not a payload or an installer (its data does not inflate)";
+        break;
+    case PayloadFailureKind::inflate_cut_short:
+        text = "not a payload or an installer (its data ends before its stream does: cut short?)";
+        break;
+    case PayloadFailureKind::damaged: {
+        char recorded[32];
+        std::snprintf(recorded, sizeof recorded, " (CRC-32 recorded %08x)", recorded_crc32);
+        text = failure.text() + recorded;
+        break;
+    }
+    default:
+        text = failure.text();
     }
     return Failure{path_text(input) + ": " + std::move(text)};
 }
@@ -36,7 +48,7 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
     const std::vector<std::byte>& file = whole.bytes;
     OpenedPayload opened;
     opened.stamp = whole.stamp;
-    StepResult<EntryList> entries(std::unexpect, SetupFailure{});
+    PayloadResult<EntryList> entries(std::unexpect);
     if (looks_like_exe(file)) {
         // As the installer reads itself: its section, the CRC-32 checked, the pieces inflated.
         const auto place = payload_section_of_exe(file);
@@ -53,35 +65,24 @@ OpenedPayload open_payload(const std::filesystem::path& input) {
         opened.product_version = product_version_of_exe(file);
         HostMachine machine;
         entries = unpack_embedded_payload(machine, *embedded);
-        if (!entries && entries.error().text == kPayloadDamagedText) {
-            char recorded[32];
-            std::snprintf(recorded, sizeof recorded, " (CRC-32 recorded %08x)", opened.crc32);
-            entries.error().text += recorded;
-        }
     } else {
         opened.crc32 = payload_crc32(file);
         opened.stored_size = file.size();
         entries = unpack_payload(file, heap_memory());
     }
-    if (!entries) throw unreadable(input, std::move(entries.error().text));
+    if (!entries) throw unreadable(input, entries.error(), opened.crc32);
     opened.entries = std::move(*entries);
     for (const PayloadEntry& entry : opened.entries) {
-        opened.container_size += 6 + entry.name().size() + entry.size();
+        opened.container_size += entry_bytes(entry.name().size(), entry.size());
     }
     return opened;
 }
 
 std::vector<std::string> container_names(std::span<const std::byte> container) {
     std::vector<std::string> names;
-    std::uint64_t at = 0;
-    while (at + 2 <= container.size()) {
-        const auto name_at = static_cast<std::size_t>(at + 2);
-        const std::uint64_t name_length = read_le(container, name_at - 2, 2);
-        if (at + 6 + name_length > container.size()) break;
-        const auto length_at = name_at + static_cast<std::size_t>(name_length);
-        const auto* name = reinterpret_cast<const char*>(container.data() + name_at);
-        names.emplace_back(name, length_at - name_at);
-        at += 6 + name_length + read_le(container, length_at, 4);
+    for (auto header = entry_header_at(container, 0); header;
+         header = entry_header_at(container, header->next)) {
+        names.emplace_back(header->name);
     }
     return names;
 }

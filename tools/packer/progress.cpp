@@ -2,13 +2,7 @@
 
 #include <cmath>
 
-#ifdef _WIN32
-#include <io.h>
-#define PELKO_ISATTY(f) _isatty(_fileno(f))
-#else
-#include <unistd.h>
-#define PELKO_ISATTY(f) isatty(fileno(f))
-#endif
+#include "host_os.h"
 
 namespace pelko::packer {
 namespace {
@@ -28,7 +22,7 @@ std::string duration(double seconds) {
 }  // namespace
 
 Progress::Progress(std::FILE* terminal, std::uint64_t total_bytes, std::size_t total_files)
-    : out_(terminal != nullptr && PELKO_ISATTY(terminal) ? terminal : nullptr),
+    : out_(terminal != nullptr && host::is_terminal(terminal) ? terminal : nullptr),
       total_bytes_(total_bytes),
       total_files_(total_files) {
     if (out_ == nullptr) return;

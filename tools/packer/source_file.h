@@ -48,11 +48,7 @@ public:
 
 private:
     SourceFile() = default;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    std::intptr_t file_ = -1;  // host::FileHandle; -1: none
     FileStamp stamp_;
 };
 

@@ -7,12 +7,12 @@
 #include "payload/container/little_endian.h"
 #include "payload/inflate/payload_checksum.h"
 #include "payload/inflate/raw_inflater.h"
+#include "payload/inflate/stream_index.h"
 
 namespace pelko::packer {
 namespace {
 
 constexpr std::uint64_t kPieceTarget = std::uint64_t{4} << 20;
-constexpr std::uint32_t kMaxPieces = 64;
 // How far back a DEFLATE back-reference may reach.
 constexpr std::uint64_t kFarthestReference = 32 * 1024;
 
@@ -39,7 +39,7 @@ bool stands_alone(std::span<const std::byte> stored, std::uint64_t length) {
 std::uint32_t stream_piece_count(std::uint64_t container_size) {
     const std::uint64_t fit = container_size / kPieceTarget;
     std::uint32_t count = 1;
-    while (count < kMaxPieces && std::uint64_t{count} * 2 <= fit) count *= 2;
+    while (count < kMaxIndexPieces && std::uint64_t{count} * 2 <= fit) count *= 2;
     return count;
 }
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "payload/inflate/raw_inflater.h"
+#include "payload/inflate/stream_index.h"
 
 namespace pelko::packer {
 namespace {
@@ -60,7 +61,7 @@ std::vector<std::byte> open_ended(std::span<const std::byte> stream) {
     }
     open[final_block.header_bit / 8] &= ~static_cast<std::byte>(1u << (final_block.header_bit % 8));
     // The stored block's length and its complement.
-    for (const std::uint8_t b : {0x00, 0x00, 0xFF, 0xFF}) open.push_back(std::byte{b});
+    open.insert(open.end(), kEmptyStoredBlockLengths.begin(), kEmptyStoredBlockLengths.end());
     return open;
 }
 

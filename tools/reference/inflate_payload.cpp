@@ -6,17 +6,24 @@
 #include <cstdint>
 
 #include "payload/container/container_reader.h"
-#include "payload/inflate/decompress_error.h"
 #include "payload/inflate/raw_inflater.h"
-#include "platform/text_format.h"
 
 namespace pelko {
-StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored) {
+namespace {
+
+std::unexpected<PayloadFailure> fail_inflate(PayloadFailureKind kind,
+                                             std::span<const std::byte> buffer) {
+    return payload_fail(PayloadFailure::inflate(kind, buffer, buffer.size()));
+}
+
+}  // namespace
+
+PayloadResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored) {
     return inflate_payload(stored, std::nullopt);
 }
 
-StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored,
-                                                   std::optional<std::uint64_t> limit) {
+PayloadResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> stored,
+                                                      std::optional<std::uint64_t> limit) {
     // With a limit the buffer never grows past limit + 1 bytes: producing that extra byte is
     // what tells a stream over the limit from one that ends exactly at it.
     const auto capped = [&](std::uint64_t size) {
@@ -28,7 +35,7 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
 
     // Nothing stored: the input ends before any block (doubling an empty buffer would never end).
     if (stored.empty()) {
-        return fail(decompress_error_text(DecompressStatus::failed_cannot_make_progress, output));
+        return fail_inflate(PayloadFailureKind::inflate_cut_short, output);
     }
 
     RawInflater inflater;
@@ -38,13 +45,13 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
     };
     if (!inflater.ok()) {
         if (inflater.no_memory()) return no_memory();
-        return fail(decompress_error_text(DecompressStatus::failed, output));
+        return fail_inflate(PayloadFailureKind::does_not_inflate, output);
     }
 
     for (;;) {
         if (produced == output.size()) {
             if (limit && produced > *limit) {
-                return fail(format_text("payload inflates to more than {} bytes", *limit));
+                return payload_fail(PayloadFailure::of(PayloadFailureKind::too_large, *limit));
             }
             // The buffer is full and the stream goes on: double it.
             output.resize(capped(2 * output.size()));
@@ -56,7 +63,7 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
 
         if (status == Z_STREAM_END) {
             if (limit && produced > *limit) {
-                return fail(format_text("payload inflates to more than {} bytes", *limit));
+                return payload_fail(PayloadFailure::of(PayloadFailureKind::too_large, *limit));
             }
             output.resize(produced);
             return output;
@@ -67,13 +74,12 @@ StepResult<std::vector<std::byte>> inflate_payload(std::span<const std::byte> st
             // ran out before the final block.
             if (produced == output.size()) continue;
             if (consumed == stored.size()) {
-                return fail(decompress_error_text(DecompressStatus::failed_cannot_make_progress,
-                                                  output));
+                return fail_inflate(PayloadFailureKind::inflate_cut_short, output);
             }
             continue;
         }
         if (inflater.no_memory()) return no_memory();
-        return fail(decompress_error_text(DecompressStatus::failed, output));
+        return fail_inflate(PayloadFailureKind::does_not_inflate, output);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,29 @@ inline void append_entry_header(std::vector<std::byte>& out, std::string_view na
     const auto* bytes = reinterpret_cast<const std::byte*>(name.data());
     out.insert(out.end(), bytes, bytes + name.size());
     append_le(out, data_length, kDataLengthBytes);
+}
+
+// The header of the entry at offset `at` of a container in memory: its name (the bytes, not
+// checked) and its data's length, or nothing when the container ends inside the header. The
+// entry's data may still run past the container's end: `next` is then beyond it.
+struct EntryHeader {
+    std::string_view name;
+    std::uint64_t data_length = 0;
+    std::uint64_t next = 0;  // the offset of the entry after it
+};
+inline std::optional<EntryHeader> entry_header_at(std::span<const std::byte> container,
+                                                  std::uint64_t at) {
+    if (at > container.size() || container.size() - at < kEntryHeaderBytes) return std::nullopt;
+    const auto name_at = static_cast<std::size_t>(at) + kNameLengthBytes;
+    const std::uint64_t name_length = read_le(container, name_at - kNameLengthBytes,
+                                              kNameLengthBytes);
+    if (container.size() - at < entry_bytes(name_length, 0)) return std::nullopt;
+    const auto length_at = name_at + static_cast<std::size_t>(name_length);
+    const std::uint64_t data_length = read_le(container, length_at, kDataLengthBytes);
+    return EntryHeader{
+        std::string_view(reinterpret_cast<const char*>(container.data() + name_at),
+                         static_cast<std::size_t>(name_length)),
+        data_length, at + entry_bytes(name_length, data_length)};
 }
 
 }  // namespace pelko

@@ -8,7 +8,6 @@
 
 #include "payload/container/container_reader.h"
 #include "platform/buffer_allocator.h"
-#include "platform/text_format.h"
 
 namespace pelko {
 
@@ -30,8 +29,8 @@ public:
         return count;
     }
 
-    StepResult<EntryData> read_data(std::uint64_t length) {
-        if (length > bytes_.size() - position_) return fail(std::string(kCutShortText));
+    PayloadResult<EntryData> read_data(std::uint64_t length) {
+        if (length > bytes_.size() - position_) return payload_fail(PayloadFailureKind::cut_short);
         if (length == 0) return EntryData{};
         const auto size = static_cast<std::size_t>(length);
         EntryData data{shared_, position_};

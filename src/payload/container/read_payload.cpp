@@ -4,7 +4,7 @@
 
 namespace pelko {
 
-StepResult<EntryList> read_payload(std::span<const std::byte> container) {
+PayloadResult<EntryList> read_payload(std::span<const std::byte> container) {
     MemorySource source(container, heap_memory());
     return read_container(source, heap_memory());
 }

@@ -98,8 +98,8 @@ std::uint32_t payload_crc32(std::span<const std::byte> stored, std::uint32_t bef
     return ~bytewise(c, stored.data() + done, stored.size() - done);
 }
 
-StepResult<void> check_payload_crc32(std::span<const std::byte> stored, std::uint32_t recorded) {
-    if (payload_crc32(stored) != recorded) return fail(std::string(kPayloadDamagedText));
+PayloadResult<void> check_payload_crc32(std::span<const std::byte> stored, std::uint32_t recorded) {
+    if (payload_crc32(stored) != recorded) return payload_fail(PayloadFailureKind::damaged);
     return {};
 }
 

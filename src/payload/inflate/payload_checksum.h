@@ -3,9 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string_view>
-
-#include "shared/setup_failure.h"
+#include "payload/container/payload_failure.h"
 
 namespace pelko {
 
@@ -14,11 +12,9 @@ namespace pelko {
 // these, it goes on from there: the CRC-32 of all of them.
 std::uint32_t payload_crc32(std::span<const std::byte> stored, std::uint32_t before = 0);
 
-inline constexpr std::string_view kPayloadDamagedText = "payload damaged";
-
 // Raw DEFLATE carries no checksum, so a damaged stream may inflate to wrong bytes. The build
-// records the CRC-32 of the stored payload beside it; this compares. A mismatch fails with
-// "payload damaged".
-StepResult<void> check_payload_crc32(std::span<const std::byte> stored, std::uint32_t recorded);
+// records the CRC-32 of the stored payload beside it; this compares. A mismatch fails as
+// damaged.
+PayloadResult<void> check_payload_crc32(std::span<const std::byte> stored, std::uint32_t recorded);
 
 }  // namespace pelko

@@ -7,10 +7,10 @@
 
 namespace pelko {
 
-StepResult<EntryList> unpack_embedded_payload(Machine& os, const EmbeddedPayload& payload) {
+PayloadResult<EntryList> unpack_embedded_payload(Machine& os, const EmbeddedPayload& payload) {
     os.reached(RunPoint::checking);
     if (payload.recorded_crc32) {
-        if (StepResult<void> intact = check_payload_crc32(payload.stored, *payload.recorded_crc32);
+        if (PayloadResult<void> intact = check_payload_crc32(payload.stored, *payload.recorded_crc32);
             !intact) {
             return std::unexpected(std::move(intact.error()));
         }

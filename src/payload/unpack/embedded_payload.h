@@ -8,7 +8,7 @@
 
 #include "payload/container/payload_entry.h"
 #include "platform/machine.h"
-#include "shared/setup_failure.h"
+#include "payload/container/payload_failure.h"
 
 namespace pelko {
 
@@ -28,10 +28,10 @@ struct EmbeddedPayload {
 };
 
 // Step 5 of the run: the payload's entries, before anything changes. The stored bytes are checked
-// against the recorded CRC-32 first ("payload damaged"); then the stream is inflated and read, in
+// against the recorded CRC-32 first (damaged); then the stream is inflated and read, in
 // pieces at the same time when the index is sound and has two or more (unpack_in_pieces.h), else
-// in one pass (unpack_payload.h). Either way the entries and the failure texts are those of
+// in one pass (unpack_payload.h). Either way the entries and the failures are those of
 // read_payload(inflate_payload(stored)); an index that is damaged or does not fit only costs time.
-StepResult<EntryList> unpack_embedded_payload(Machine& os, const EmbeddedPayload& payload);
+PayloadResult<EntryList> unpack_embedded_payload(Machine& os, const EmbeddedPayload& payload);
 
 }  // namespace pelko

@@ -11,8 +11,8 @@
 
 namespace pelko {
 
-StepResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored,
-                                               const StreamIndex& index, Machine& os) {
+PayloadResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> stored,
+                                                  const StreamIndex& index, Machine& os) {
     if (index.pieces.size() < 2 || !fits_stream(index, stored.size()) ||
         index.container_size > SIZE_MAX) {
         return unpack_payload(stored, os);

@@ -8,10 +8,8 @@
 #include <cstring>
 
 #include "payload/container/container_reader.h"
-#include "payload/inflate/decompress_error.h"
 #include "payload/inflate/deflate_bounds.h"
 #include "payload/inflate/raw_inflater.h"
-#include "platform/text_format.h"
 
 namespace pelko {
 namespace {
@@ -24,8 +22,8 @@ public:
         : stored_(stored), memory_(memory),
           buffer_size_(2 * static_cast<std::uint64_t>(stored.size())) {
         // Nothing stored: the input ends before any block.
-        if (stored.empty()) stop(DecompressStatus::failed_cannot_make_progress);
-        else if (!inflater_.ok()) stop(DecompressStatus::failed);
+        if (stored.empty()) stop(PayloadFailureKind::inflate_cut_short);
+        else if (!inflater_.ok()) stop(PayloadFailureKind::does_not_inflate);
     }
 
 
@@ -36,17 +34,17 @@ public:
         return got;
     }
 
-    StepResult<EntryData> read_data(std::uint64_t length) {
+    PayloadResult<EntryData> read_data(std::uint64_t length) {
         if (length == 0) return EntryData{};
         const std::uint64_t in_left = stored_.size() - consumed_;
         if (state_ != State::running || length > kMaxExpansion * (in_left + 1) + kExpansionSlack) {
-            return fail(std::string(kCutShortText));
+            return payload_fail(PayloadFailureKind::cut_short);
         }
         SharedBytes data =
             length <= SIZE_MAX ? memory_.allocate(static_cast<std::size_t>(length)) : SharedBytes();
         if (!data) return no_memory_failure({length});
         if (read(std::span(data.get(), static_cast<std::size_t>(length))) < length) {
-            return fail(std::string(kCutShortText));
+            return payload_fail(PayloadFailureKind::cut_short);
         }
         return EntryData{std::move(data), 0};
     }
@@ -58,20 +56,20 @@ public:
     }
 
     bool failed() const { return state_ == State::failed; }
-    std::string failure_text() const {
+    PayloadFailure failure() const {
         // zlib's own memory that could not be had is no damage of the stream.
         if (const std::optional<NoMemory> wanted = inflater_.no_memory()) {
-            return format_text(kNoMemoryText, wanted->bytes);
+            return PayloadFailure::no_memory(wanted->bytes);
         }
         const std::size_t shown = static_cast<std::size_t>(
             std::min<std::uint64_t>(buffer_size_, first_.size()));
-        return decompress_error_text(status_, std::span(first_).first(shown), buffer_size_);
+        return PayloadFailure::inflate(status_, std::span(first_).first(shown), buffer_size_);
     }
 
 private:
     enum class State { running, ended, failed };
 
-    void stop(DecompressStatus status) {
+    void stop(PayloadFailureKind status) {
         state_ = State::failed;
         status_ = status;
     }
@@ -99,10 +97,10 @@ private:
             // No progress: unless the buffer is full (it grows on the next call), the input ran
             // out before the final block.
             if (produced_ != buffer_size_ && consumed_ == stored_.size()) {
-                stop(DecompressStatus::failed_cannot_make_progress);
+                stop(PayloadFailureKind::inflate_cut_short);
             }
         } else if (status != Z_OK) {
-            stop(DecompressStatus::failed);  // Z_MEM_ERROR among them: see failure_text
+            stop(PayloadFailureKind::does_not_inflate);  // Z_MEM_ERROR among them: see failure()
         }
         return made;
     }
@@ -111,20 +109,21 @@ private:
     BufferAllocator& memory_;
     RawInflater inflater_{memory_};
     State state_ = State::running;
-    DecompressStatus status_ = DecompressStatus::failed;
+    PayloadFailureKind status_ = PayloadFailureKind::does_not_inflate;
     std::uint64_t consumed_ = 0;
     std::uint64_t produced_ = 0;
     std::uint64_t buffer_size_;
-    std::array<std::byte, 64> first_{};
+    std::array<std::byte, kShownInflatedBytes> first_{};
 };
 
 }  // namespace
 
-StepResult<EntryList> unpack_payload(std::span<const std::byte> stored, BufferAllocator& memory) {
+PayloadResult<EntryList> unpack_payload(std::span<const std::byte> stored,
+                                       BufferAllocator& memory) {
     StreamSource source(stored, memory);
-    StepResult<EntryList> entries = read_container(source, memory);
+    PayloadResult<EntryList> entries = read_container(source, memory);
     if (!entries) source.drain();  // the stream's own fault, if any, is the one to report
-    if (source.failed()) return fail(source.failure_text());
+    if (source.failed()) return payload_fail(source.failure());
     return entries;
 }
 
