@@ -9,7 +9,8 @@
 //   rename-all      the same on every processor
 //
 // The list holds one "relative/name size" line per file ('/' between folders). Prints
-// "<way>_ms <milliseconds>", the time from the first folder to the last close or move.
+// "files_<way>_ms <milliseconds>" ('_' for '-'), the time from the first folder to the last
+// close or move.
 //
 //   file_floor WAY LIST TARGET_DIR
 #include <windows.h>
@@ -108,6 +109,6 @@ int wmain(int argc, wchar_t** argv) {
     for (wchar_t& c : key) {
         if (c == L'-') c = L'_';
     }
-    std::printf("%ls_ms %.3f\n", key.c_str(), end - start);
+    std::printf("files_%ls_ms %.3f\n", key.c_str(), end - start);
     return 0;
 }

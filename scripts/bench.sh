@@ -231,7 +231,8 @@ print(f"{label:>9}: {mb:7.1f} MB  start-to-success {span:7.1f} ms = {ratios:.3f}
 if label in ("reference", "600", "files"):
     floors = {"inflate, one thread": get("inflate_ms"), "inflate, pieces": get("pieces_ms"),
               "write from memory": get("write_ms")}
-    file_floors = {way: get(f"{way}_ms") for way in ("write", "write_all", "rename", "rename_all")}
+    file_floors = {way: get(f"files_{way}_ms")
+                   for way in ("write", "write_all", "rename", "rename_all")}
     whole = median(c["start line to success line"] for c in clocked)
     sys.stderr.write(f"\n   phases of a first install, {label} ({mb:.1f} MB), median of "
                      f"{len(clocked)} runs of phase_setup.exe; floors of the same rounds:\n")
