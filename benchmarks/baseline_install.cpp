@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_clock.h"
 #include "payload/unpack/payload_section.h"
 #include "payload/inflate/indexed_piece.h"
 #include "payload/inflate/stream_index.h"
@@ -33,13 +34,6 @@ extern "C" const std::byte pelko_payload_section[];
 extern "C" const std::byte pelko_payload_section_end[];
 
 namespace {
-
-double now_ms() {
-    FILETIME time;
-    GetSystemTimePreciseAsFileTime(&time);
-    const std::uint64_t ticks = (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-    return static_cast<double>(ticks) / 10000.0;
-}
 
 std::wstring widen(const char* text, std::size_t length) {
     std::wstring wide(length, L'\0');

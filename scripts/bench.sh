@@ -12,9 +12,15 @@
 #      phase_setup.exe, the same run with a clock) as its share of the run and against its floor
 #      measured in the same round: inflating the same stream with nothing written (in pieces on
 #      every processor, and on one thread), and writing the same files from memory with nothing
-#      inflated. Each figure is the median of RUNS alternated rounds (after one warm-up round).
+#      inflated. Each figure is the median of RUNS alternated rounds (after one warm-up round);
+#   3. the cost of a file (SIZES word `files`): 20,000 generated files of 1-4 KiB in 200 folders
+#      (about 50 MB, text-like; build/reference/files, made once), the same figures and phases,
+#      and in the same rounds the floors of writing those files from memory (file_floor.exe):
+#      create-write-close of every file on one thread and on every processor, and the same with
+#      each file written as its staging file and moved over its name.
 #
 #   scripts/bench.sh                 RUNS=9 SIZES="reference 600" scripts/bench.sh
+#   SIZES=files RUNS=3 scripts/bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -54,6 +60,37 @@ pe_payload() {
   echo "$out/payload.bin"
 }
 
+# The payload of many small files: 20,000 files of 1 to 4 KiB, 100 in each of 200 folders, their
+# text made by a fixed seed; made and packed once. Also writes the list file_floor.exe reads.
+files_payload() {
+  local out=$root/build/reference/files
+  if [ ! -f "$out/payload.bin" ] || [ "$out/payload.bin" -ot "$packer" ]; then
+    rm -rf "$out" && mkdir -p "$out/src"
+    python3 - "$out" <<'PY'
+import os, random, sys
+out = sys.argv[1]
+rng = random.Random(26)
+words = [w for w in open("/usr/share/common-licenses/GPL-3").read().split() if w.isalpha()]
+exts = ["py", "js", "json", "txt", "pyi", "css"]
+with open(f"{out}/manifest.txt", "w") as manifest, open(f"{out}/list.txt", "w") as listing:
+    for i in range(20000):
+        name = f"pkg{i // 100:03d}/mod{i:05d}.{exts[i % len(exts)]}"
+        size = rng.randint(1024, 4096)
+        text = []
+        while sum(map(len, text)) < size:
+            text.append(" ".join(rng.choice(words) for _ in range(rng.randint(3, 12))) + "\n")
+        data = "".join(text)[:size]
+        os.makedirs(f"{out}/src/pkg{i // 100:03d}", exist_ok=True)
+        with open(f"{out}/src/{name}", "w") as f:
+            f.write(data)
+        manifest.write(f"{name}\t{out}/src/{name}\n")
+        listing.write(f"{name} {size}\n")
+PY
+    "$packer" pack "$out/manifest.txt" "$out/payload.bin" >/dev/null
+  fi
+  echo "$out/payload.bin"
+}
+
 bw=$root/build/bench-windows
 export WINEDEBUG=-all WINEPREFIX=$bw/wineprefix
 # No host menu entry for the shortcut. Wine still starts winemenubuilder.exe from the shortcut's
@@ -72,11 +109,13 @@ log_span() {
 summary=()
 for label in $sizes; do
   if [ "$label" = reference ]; then payload=$root/build/reference/payload.bin
+  elif [ "$label" = files ]; then payload=$(files_payload)
   else payload=$(pe_payload "$label"); fi
   container=$("$packer" list "$payload" | sed -nE 's/.* entries, .*container ([0-9]+) bytes.*/\1/p')
   files=$("$packer" list "$payload" | sed -nE 's/.* entries, ([0-9]+) bytes of file data.*/\1/p')
   cmake --preset bench-windows -DPELKO_PAYLOAD="$payload" >/dev/null
   cmake --build --preset bench-windows >/dev/null
+  cmake --build "$bw" --target file_floor >/dev/null
   wineboot -i >/dev/null 2>&1 || true
   scratch=$bw/bench-scratch
   rounds=$bw/rounds-$label
@@ -106,6 +145,14 @@ for label in $sizes; do
     # The floor of inflating in pieces, in a process of its own (no other buffer beside it).
     wine "$bw/benchmarks/baseline_install.exe" --pieces "$container" | tr -d '\r' \
       >> "$scratch/baseline.txt" || true
+    if [ "$label" = files ]; then
+      for way in write write-all rename rename-all; do
+        rm -rf "$scratch/floor" && sync
+        wine "$bw/benchmarks/file_floor.exe" "$way" \
+          "$(winpath "$root/build/reference/files/list.txt")" "$(winpath "$scratch/floor")" |
+          tr -d '\r' >> "$scratch/baseline.txt"
+      done
+    fi
     diff -r "$scratch/local/Programs/Pelko" "$scratch/base" >/dev/null ||
       { echo "the installer and the baseline wrote different files" >&2; exit 1; }
     [ "$run" = 0 ] && continue
@@ -151,17 +198,20 @@ def phases(path):
     else:
         p["inflate + read (one pass)"] = ms(first["read"] - first["inflating"])
     p["stop running copies"] = ms(first["stopped"] - first["read"])
-    staging = moves = between = 0
-    begun = staged = moved = None
-    for name, at, _ in marks:
-        if name == "entry_begins":
-            if moved is not None: between += at - moved
-            begun = at
-        elif name == "staged": staging += at - begun; staged = at
-        elif name == "moved": moves += at - staged; moved = at
-    p["directories + staging files"] = ms(staging)
-    p["moves"] = ms(moves)
-    p["between entries"] = ms(between)
+    # Each thread's staging (entry_begins to staged, summed over the threads) and moves
+    # (moving, or else the thread's previous mark, to moved); the files from the first entry to
+    # the last move.
+    staging = moves = 0
+    begun, previous, threads = {}, {}, set()
+    for name, at, thread in marks:
+        if name == "entry_begins": begun[thread] = at; threads.add(thread)
+        elif name == "staged": staging += at - begun[thread]
+        elif name == "moved": moves += at - previous[thread]; moved = at
+        if name in ("entry_begins", "staged", "moving", "moved"): previous[thread] = at
+    p["files, first entry to last move"] = ms(moved - first["entry_begins"])
+    p["  directories + staging files"] = ms(staging)
+    p["  moves"] = ms(moves)
+    p["  threads staging"] = len(threads)
     p["uninstall entry"] = ms(first["registered"] - moved)
     p["shortcut"] = ms(first["shortcut"] - first["registered"])
     p["success line"] = ms(first["success_line"] - first["shortcut"])
@@ -178,9 +228,11 @@ print(f"{label:>9}: {mb:7.1f} MB  start-to-success {span:7.1f} ms = {ratios:.3f}
       f"({base:.1f} ms; ratio of medians {span / base:.3f})  {mb / (span / 1000):6.0f} MB/s  "
       f"peak private {get('private') / files:.2f} x the files, working set "
       f"{get('working_set') / files:.2f} x")
-if label in ("reference", "600"):
+if label in ("reference", "600", "files"):
     floors = {"inflate, one thread": get("inflate_ms"), "inflate, pieces": get("pieces_ms"),
               "write from memory": get("write_ms")}
+    file_floors = {way: get(f"files_{way}_ms")
+                   for way in ("write", "write_all", "rename", "rename_all")}
     whole = median(c["start line to success line"] for c in clocked)
     sys.stderr.write(f"\n   phases of a first install, {label} ({mb:.1f} MB), median of "
                      f"{len(clocked)} runs of phase_setup.exe; floors of the same rounds:\n")
@@ -195,12 +247,22 @@ if label in ("reference", "600"):
                      f"({floors['inflate, pieces']:.1f} ms), "
                      f"{value / floors['inflate, one thread']:.2f} x one thread "
                      f"({floors['inflate, one thread']:.1f} ms)")
-        if name == "moves":
-            stage = median(c["directories + staging files"] + c["moves"] for c in clocked)
+        if name == "files, first entry to last move":
             floor = floors["write from memory"]
-            line += (f"  (staging + moves {stage:.1f} ms = {stage / floor:.2f} x the write floor,"
-                     f" {floor:.1f} ms)")
+            line += f"  {value / floor:.2f} x the write floor of baseline_install ({floor:.1f} ms)"
+        if name == "  threads staging":
+            line = f"   {name:30} {value:8.0f}"
         sys.stderr.write(line + "\n")
+    if file_floors["write"] is not None:
+        sys.stderr.write("   floors of the same files from memory (file_floor.exe), and the files"
+                         " phase against them:\n")
+        files = median(c["files, first entry to last move"] for c in clocked)
+        for way, value in file_floors.items():
+            sys.stderr.write(f"   {way:30} {value:8.1f} ms  files phase {files / value:.2f} x, "
+                             f"start-to-success {span / value:.2f} x\n")
+        faster = min(file_floors["rename"], file_floors["rename_all"])
+        sys.stderr.write(f"   the faster floor with the rename {faster:.1f} ms: start-to-success "
+                         f"{span / faster:.2f} x (goal <= 1.2 x)\n")
 EOF
 )")
 done
