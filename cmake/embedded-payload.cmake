@@ -51,14 +51,14 @@ else()
     SOURCE_DIR ${PROJECT_SOURCE_DIR}/tools
     BINARY_DIR ${host_dir}
     CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DPELKO_VERSION=${PELKO_VERSION}
-    BUILD_COMMAND ${CMAKE_COMMAND} --build ${host_dir} --target pelko-pack pelko-test-payload
+    BUILD_COMMAND ${CMAKE_COMMAND} --build ${host_dir} --target pelko-pack make-test-payload
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${host_packer} ${host_dir}/pelko-test-payload)
+    BUILD_BYPRODUCTS ${host_packer} ${host_dir}/make-test-payload)
 endif()
 set(PELKO_HOST_PACKER ${host_packer})
 # The release tests' payload maker, built beside the host packer (tools/test_payload).
-set(PELKO_HOST_TEST_PAYLOAD ${host_dir}/pelko-test-payload)
+set(PELKO_HOST_TEST_PAYLOAD ${host_dir}/make-test-payload)
 
 # The build places the payload section (payload/unpack/payload_section.h) that the host packer
 # writes: one run of it packs the demo (or PELKO_MANIFEST) and writes its section; a payload packed

@@ -1,10 +1,10 @@
-// pelko-test-payload: the inputs of the release tests that build installers around payloads
+// make-test-payload: the inputs of the release tests that build installers around payloads
 // other than the demo's, made on the build machine with the container's own format.
 //
-//   pelko-test-payload files DIR   the files of a payload of 9 MiB (four files of word-like
+//   make-test-payload files DIR   the files of a payload of 9 MiB (four files of word-like
 //                                  bytes, the same on every run) and their manifest,
 //                                  DIR/manifest.txt, for pelko-pack pack
-//   pelko-test-payload zeros K OUT a payload of one entry, pelko.exe, of 1 + 258 * K zero bytes,
+//   make-test-payload zeros K OUT a payload of one entry, pelko.exe, of 1 + 258 * K zero bytes,
 //                                  its stream made by hand so that gigabytes take a moment
 #include <cstdint>
 #include <cstdio>
@@ -163,6 +163,6 @@ int main(int argc, char** argv) {
         args[1].find_first_not_of("0123456789") == std::string::npos) {
         return write_file(args[2], zeros_stream(std::stoull(args[1]))) ? 0 : 1;
     }
-    std::fputs("usage: pelko-test-payload files DIR | zeros K OUT\n", stderr);
+    std::fputs("usage: make-test-payload files DIR | zeros K OUT\n", stderr);
     return 2;
 }
