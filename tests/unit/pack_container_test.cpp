@@ -205,7 +205,9 @@ TEST_F(Files, OnATerminalTheProgressOfPartsMadeAtOnceEndsAtEveryByteAndFile) {
     ASSERT_TRUE(layout);
     int master = -1;
     int slave = -1;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        GTEST_SKIP() << "no pseudo-terminal on this machine";
+    }
     std::FILE* terminal = fdopen(slave, "w");
     EXPECT_EQ(pack(*layout, 2, terminal).second.threads, 2u);
     std::fclose(terminal);
