@@ -23,7 +23,7 @@ using pelko::RunPoint;
 
 constexpr const char* kPointNames[] = {
     "start_line", "checking", "inflating", "piece_done", "inflated", "read",        "stopped",
-    "entry_begins", "staged", "moved",     "registered", "shortcut", "success_line",
+    "entry_begins", "staged", "moving",   "moved",      "registered", "shortcut", "success_line",
 };
 
 std::uint64_t now_100ns() {
@@ -64,7 +64,7 @@ private:
         std::uint64_t time;
         DWORD thread;
     };
-    static constexpr std::size_t kMarks = 1 << 16;
+    static constexpr std::size_t kMarks = 1 << 17;
     Mark marks_[kMarks];
     std::atomic<std::size_t> count_{0};
     std::uint64_t created_ = 0;

@@ -18,6 +18,7 @@ enum class RunPoint : std::uint8_t {
     stopped,       // no copy of the app runs
     entry_begins,  // an entry is about to be installed: its directory, then its staging file
     staged,        // its staging file is written and closed
+    moving,        // staged ahead: it is about to be moved (on the thread that moves)
     moved,         // it is moved over its target
     registered,    // the uninstall entry is written
     shortcut,      // the shortcut is saved (or skipped)
