@@ -126,7 +126,8 @@ TEST(WindowsInstall, StagedAheadOnEveryProcessor) {
     const std::wstring dir = fresh_directory(L"install-staged");
     testing::ContainerBuilder container;
     for (int i = 0; i < 60; ++i) {
-        const std::string name = "pkg" + std::to_string(i / 10) + "/f" + std::to_string(i) + ".txt";
+        const std::string name =
+            "pkg" + std::to_string(i / 10) + "/f" + std::to_string(i) + ".txt";
         container.entry(name, name + std::string(static_cast<std::size_t>(i) * 100, 'x'));
         if (i == 30) container.entry("a.dll", "the dll").entry("a.exe", "the exe");
     }
@@ -158,7 +159,9 @@ TEST(WindowsInstall, StagedAheadOnEveryProcessor) {
         const std::wstring stem =
             later + L"\\pkg" + std::to_wstring(i / 10) + L"\\f" + std::to_wstring(i);
         EXPECT_FALSE(test::file_exists(stem + L".new")) << i;
-        if (i > 25) EXPECT_FALSE(test::file_exists(stem + L".txt")) << i;
+        if (i > 25) {
+            EXPECT_FALSE(test::file_exists(stem + L".txt")) << i;
+        }
     }
 }
 
