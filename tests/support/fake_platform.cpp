@@ -182,7 +182,7 @@ void FakePlatform::sleep(std::chrono::milliseconds duration) {
     if (on_sleep) on_sleep();
 }
 
-void FakePlatform::run_concurrently(const std::function<void()>& task, std::uint32_t threads) {
+void FakePlatform::run_concurrently(FunctionRef<void()> task, std::uint32_t threads) {
     enter("run_concurrently", std::to_string(threads));
     std::vector<std::thread> others;
     for (std::uint32_t i = 1; i < std::min(threads, std::max(processors, 1u)); ++i) {

@@ -172,7 +172,7 @@ public:
                                       std::uint32_t type, std::span<const std::byte> data) override;
 
     // Real threads, so that the sanitizers see the work as it runs on Windows.
-    void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
+    void run_concurrently(FunctionRef<void()> task, std::uint32_t threads) override;
     std::uint32_t processor_count() override;
     // Every monitor is one lock and one condition variable of the fake's (coarser, never wrong).
     void lock(Monitor& monitor) override;

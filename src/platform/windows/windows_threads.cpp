@@ -10,8 +10,12 @@ namespace pelko::win {
 namespace {
 
 DWORD WINAPI run_task(void* task) {
-    (*static_cast<const std::function<void()>*>(task))();
+    (*static_cast<const FunctionRef<void()>*>(task))();
     return 0;
+}
+
+DWORD active_processors() {
+    return std::max<DWORD>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS), 1);
 }
 
 // A monitor's words are a slim reader/writer lock and a condition variable, both zero at rest.
@@ -23,17 +27,16 @@ CONDITION_VARIABLE* wake_of(Monitor& monitor) {
 
 }  // namespace
 
-void WindowsPlatform::run_concurrently(const std::function<void()>& task, std::uint32_t threads) {
+void WindowsPlatform::run_concurrently(FunctionRef<void()> task, std::uint32_t threads) {
     std::array<UniqueHandle, MAXIMUM_WAIT_OBJECTS> others;
     std::array<HANDLE, MAXIMUM_WAIT_OBJECTS> waited{};  // the same handles, as the wait takes them
-    const DWORD processors = processor_count();
+    const DWORD processors = active_processors();
     const std::uint32_t wanted =
         std::min<std::uint32_t>({threads, processors, static_cast<std::uint32_t>(others.size())});
     DWORD started = 0;
     for (std::uint32_t i = 1; i < wanted; ++i) {
         // The thread only reads `task`, which outlives it: this function waits for it below.
-        UniqueHandle thread(CreateThread(nullptr, 0, run_task,
-                                         const_cast<std::function<void()>*>(&task), 0, nullptr));
+        UniqueHandle thread(CreateThread(nullptr, 0, run_task, &task, 0, nullptr));
         if (!thread) break;
         waited[started] = thread.get();
         others[started++] = std::move(thread);
@@ -42,9 +45,7 @@ void WindowsPlatform::run_concurrently(const std::function<void()>& task, std::u
     if (started != 0) WaitForMultipleObjects(started, waited.data(), TRUE, INFINITE);
 }
 
-std::uint32_t WindowsPlatform::processor_count() {
-    return std::max<DWORD>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS), 1);
-}
+std::uint32_t WindowsPlatform::processor_count() { return active_processors(); }
 
 void WindowsPlatform::lock(Monitor& monitor) { AcquireSRWLockExclusive(lock_of(monitor)); }
 
