@@ -5,7 +5,9 @@
 //   entered <us>                    (wWinMain, after the image was loaded and initialised)
 //   <point> <us> <thread>           (one line per point reached, in the order reached)
 //
-// scripts/bench.sh turns them into the phases of a run.
+// scripts/bench.sh turns them into the phases of a run. With PELKO_ONE_PROCESSOR set, the run is
+// told of one processor: the files are installed one at a time (the payload is still inflated on
+// every processor), the run to compare staging ahead with.
 #include <windows.h>
 
 #include <algorithm>
@@ -43,6 +45,11 @@ public:
     void reached(RunPoint point) override {
         const std::size_t at = count_.fetch_add(1);
         if (at < kMarks) marks_[at] = {point, now_100ns(), GetCurrentThreadId()};
+    }
+    std::uint32_t processor_count() override {
+        return GetEnvironmentVariableW(L"PELKO_ONE_PROCESSOR", nullptr, 0) != 0
+                   ? 1
+                   : WindowsPlatform::processor_count();
     }
     void write_marks() const {
         wchar_t path[MAX_PATH];

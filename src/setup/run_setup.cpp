@@ -90,7 +90,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // A volume too small for the files is found before the running app is asked to quit; so
     // is how many files may be staged ahead of the moves and still fit.
     const StepResult<std::size_t> window =
-        check_free_space(os, install_dir, *entries, staging_window(os, entries->size()));
+        check_free_space(os, install_dir, *entries, staging_window(os, *entries));
     if (!window) return fail_run(window.error());
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the

@@ -296,6 +296,9 @@ struct SlowMovePlatform : FakePlatform {
     }
 };
 
+// The window of four processors.
+constexpr std::size_t kWindow = 4 * kStagedPerProcessor;
+
 struct StagedInstall : ::testing::Test {
     SlowMovePlatform os;
     void SetUp() override {
@@ -304,8 +307,7 @@ struct StagedInstall : ::testing::Test {
     }
     StepResult<std::uint64_t> install(const ContainerBuilder& payload) {
         installed = testing::read_entries(payload.bytes);
-        return install_payload(os, OsString::from_utf8(kInstall), installed,
-                               staging_window(os, installed.size()));
+        return install_payload(os, OsString::from_utf8(kInstall), installed, kWindow);
     }
     // The files left on the disk that are staging files.
     std::vector<std::string> staging_files() const {
@@ -380,8 +382,8 @@ TEST_F(StagedInstall, AFailureLeavesNothingOfTheLaterEntries) {
         ContainerBuilder payload;
         const std::vector<PayloadEntry> entries =
             testing::read_entries(add_files(payload, 0, 40).bytes);
-        const auto total = install_payload(fresh, OsString::from_utf8(kInstall), entries,
-                                           staging_window(fresh, entries.size()));
+        const auto total =
+            install_payload(fresh, OsString::from_utf8(kInstall), entries, kWindow);
         ASSERT_FALSE(total.has_value()) << c.what;
         EXPECT_EQ(total.error().text, c.expected) << c.what;
         const int failing = c.failing_op == "create_directory" ? 20 : 15;
@@ -423,8 +425,7 @@ TEST_F(StagedInstall, TooLittleSpaceForTheWindowInstallsOneAtATime) {
     }
     const std::vector<PayloadEntry> entries = testing::read_entries(payload.bytes);
     const OsString install_dir = OsString::from_utf8(kInstall);
-    const std::size_t window = staging_window(os, entries.size());
-    ASSERT_EQ(window, 4 * kStagedPerProcessor);
+    const std::size_t window = kWindow;
 
     os.disk_size = os.disk_used() + 99;
     const auto refused = check_free_space(os, install_dir, entries, window);
@@ -445,10 +446,29 @@ TEST_F(StagedInstall, TooLittleSpaceForTheWindowInstallsOneAtATime) {
     EXPECT_EQ(check_free_space(os, install_dir, entries, window), 1u);
     os.disk_size = os.disk_used() + 1600;
     EXPECT_EQ(check_free_space(os, install_dir, entries, window), window);
+}
 
-    EXPECT_EQ(staging_window(os, window), 1u) << "no more entries than the window";
+// Staged ahead only with more than one processor, more entries than the window and at least
+// kStagedAheadFrom bytes of files.
+TEST_F(StagedInstall, TheWindowIsUsedForLargePayloadsOnSeveralProcessors) {
+    // `count` entries of kStagedAheadFrom bytes in all, less `short_by` (views of one buffer).
+    const auto payload = [&](std::size_t count, std::size_t short_by) {
+        const std::size_t piece = kStagedAheadFrom / count;
+        const SharedBytes bytes = os.allocate(piece + count);
+        std::vector<PayloadEntry> built;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t size =
+                i > 0 ? piece : kStagedAheadFrom - (count - 1) * piece - short_by;
+            built.emplace_back("f" + std::to_string(i) + ".bin", bytes, 0, size);
+        }
+        return built;
+    };
+    const std::vector<PayloadEntry> entries = payload(kWindow + 1, 0);
+    EXPECT_EQ(staging_window(os, entries), kWindow);
+    EXPECT_EQ(staging_window(os, payload(kWindow + 1, 1)), 1u) << "a byte below kStagedAheadFrom";
+    EXPECT_EQ(staging_window(os, payload(kWindow, 0)), 1u) << "no more entries than the window";
     os.processors = 1;
-    EXPECT_EQ(staging_window(os, entries.size()), 1u) << "one processor: one entry at a time";
+    EXPECT_EQ(staging_window(os, entries), 1u) << "one processor: one entry at a time";
 }
 
 }  // namespace

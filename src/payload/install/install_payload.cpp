@@ -334,11 +334,13 @@ private:
 
 }  // namespace
 
-std::size_t staging_window(Platform& os, std::size_t entries) {
+std::size_t staging_window(Platform& os, std::span<const PayloadEntry> entries) {
     const std::uint32_t processors = os.processor_count();
     if (processors < 2) return 1;
     const std::size_t window = std::min<std::size_t>(kStagedPerProcessor * processors, kMostStaged);
-    return entries > window ? window : 1;
+    std::uint64_t bytes = 0;
+    for (const PayloadEntry& entry : entries) bytes += entry.size();
+    return entries.size() > window && bytes >= kStagedAheadFrom ? window : 1;
 }
 
 StepResult<std::uint64_t> install_payload(Platform& os, const OsString& install_dir,

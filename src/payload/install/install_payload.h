@@ -18,11 +18,16 @@ inline constexpr std::chrono::milliseconds kMovePause{250};
 inline constexpr std::size_t kStagedPerProcessor = 4;
 inline constexpr std::size_t kMostStaged = 256;
 
-// How many of `entries` entries the installation may stage ahead of the moves on this machine:
+// Below this many bytes of files, they are installed one at a time: the files of a small payload
+// take less time than the run's fixed costs, and a second thread writing them slows the Shell
+// link's start on the preload thread more than it speeds them up.
+inline constexpr std::uint64_t kStagedAheadFrom = std::uint64_t{64} << 20;
+
+// How many of `entries` the installation may stage ahead of the moves on this machine:
 // kStagedPerProcessor for each processor, or 1 (one at a time, on the calling thread, no thread
-// started) on one processor and for a payload no larger than the window, which threads would
-// not make faster.
-std::size_t staging_window(Platform& os, std::size_t entries);
+// started) on one processor, for no more entries than the window and below kStagedAheadFrom
+// bytes, which threads would not make faster.
+std::size_t staging_window(Platform& os, std::span<const PayloadEntry> entries);
 
 // Writes every entry, in order, into the install directory: its parent directories are created,
 // its bytes written to the staging file beside the target (created, or emptied; one left by an
