@@ -15,7 +15,7 @@ inline constexpr int kMoveAttempts = 20;
 inline constexpr std::chrono::milliseconds kMovePause{250};
 
 // At most this many entries per processor are staged and not yet moved, and this many in all.
-inline constexpr std::size_t kStagedPerProcessor = 4;
+inline constexpr std::size_t kStagedPerProcessor = 16;
 inline constexpr std::size_t kMostStaged = 256;
 
 // Below this many bytes of files, they are installed one at a time: the files of a small payload
