@@ -5,7 +5,9 @@
 //   entered <us>                    (wWinMain, after the image was loaded and initialised)
 //   <point> <us> <thread>           (one line per point reached, in the order reached)
 //
-// scripts/bench.sh turns them into the phases of a run.
+// scripts/bench.sh turns them into the phases of a run. With PELKO_ONE_PROCESSOR set, the run is
+// told of one processor: the files are installed one at a time (the payload is still inflated on
+// every processor), the run to compare staging ahead with.
 #include <windows.h>
 
 #include <algorithm>
@@ -23,7 +25,7 @@ using pelko::RunPoint;
 
 constexpr const char* kPointNames[] = {
     "start_line", "checking", "inflating", "piece_done", "inflated", "read",        "stopped",
-    "entry_begins", "staged", "moved",     "registered", "shortcut", "success_line",
+    "entry_begins", "staged", "moving",   "moved",      "registered", "shortcut", "success_line",
 };
 
 std::uint64_t now_100ns() {
@@ -43,6 +45,11 @@ public:
     void reached(RunPoint point) override {
         const std::size_t at = count_.fetch_add(1);
         if (at < kMarks) marks_[at] = {point, now_100ns(), GetCurrentThreadId()};
+    }
+    std::uint32_t processor_count() override {
+        return GetEnvironmentVariableW(L"PELKO_ONE_PROCESSOR", nullptr, 0) != 0
+                   ? 1
+                   : WindowsPlatform::processor_count();
     }
     void write_marks() const {
         wchar_t path[MAX_PATH];
@@ -64,7 +71,7 @@ private:
         std::uint64_t time;
         DWORD thread;
     };
-    static constexpr std::size_t kMarks = 1 << 16;
+    static constexpr std::size_t kMarks = 1 << 17;
     Mark marks_[kMarks];
     std::atomic<std::size_t> count_{0};
     std::uint64_t created_ = 0;

@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
 """Draws the Pelko Setup icon (a white "P" on a blue rounded square with a down arrow) and
-writes it as a multi-size .ico: 16 pixels as a 32-bit BGRA bitmap, 32 and 48 pixels as PNG
-images (read by Windows since Vista), which keeps the icon a few kilobytes small."""
+writes it as a multi-size .ico of 16, 32 and 48 pixels, each stored as a PNG image (read by
+Windows since Vista, at every size): about 600 bytes in all, where a 32-bit bitmap of 16 pixels
+alone takes 1,128."""
 import struct
 import sys
 import zlib
 
 SIZES = (16, 32, 48)
-PNG_FROM = 32  # sizes from this one up are stored as PNG
 
 
 def inside_rounded_square(x, y, n, r):
@@ -50,17 +50,6 @@ def pixels(n):
     return rows
 
 
-def bitmap(n):
-    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0)
-    body = bytearray()
-    for row in reversed(pixels(n)):  # bottom-up
-        for b, g, r, a in row:
-            body += bytes((b, g, r, a))
-    mask_row = ((n + 31) // 32) * 4
-    body += bytes(mask_row * n)  # AND mask unused with alpha
-    return header + bytes(body)
-
-
 def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
@@ -78,7 +67,7 @@ def png(n):
 
 
 def main(path):
-    images = [png(n) if n >= PNG_FROM else bitmap(n) for n in SIZES]
+    images = [png(n) for n in SIZES]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for n, img in zip(SIZES, images):

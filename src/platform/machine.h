@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "platform/buffer_allocator.h"
+#include "platform/function_ref.h"
 
 namespace pelko {
 
@@ -18,6 +18,7 @@ enum class RunPoint : std::uint8_t {
     stopped,       // no copy of the app runs
     entry_begins,  // an entry is about to be installed: its directory, then its staging file
     staged,        // its staging file is written and closed
+    moving,        // staged ahead: it is about to be moved (on the thread that moves)
     moved,         // it is moved over its target
     registered,    // the uninstall entry is written
     shortcut,      // the shortcut is saved (or skipped)
@@ -32,7 +33,7 @@ public:
     // Runs `task` on up to `threads` threads at once, this one among them: fewer when the
     // machine has fewer processors or a thread cannot be started (at least this one). Returns
     // when every run has returned. `task` must not throw, and makes no other call of this class.
-    virtual void run_concurrently(const std::function<void()>& task, std::uint32_t threads) = 0;
+    virtual void run_concurrently(FunctionRef<void()> task, std::uint32_t threads) = 0;
     // The run has reached the point (from any thread for piece_done). Only a benchmark's
     // platform looks: nothing happens here otherwise.
     virtual void reached(RunPoint) {}

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/machine.h"
+#include "platform/monitor.h"
 #include "platform/os_error.h"
 #include "platform/os_string.h"
 #include "platform/shell_link.h"
@@ -75,6 +76,19 @@ public:
     virtual MonotonicTime monotonic_time() = 0;
     // Pauses the thread for at least the given time.
     virtual void sleep(std::chrono::milliseconds duration) = 0;
+
+    // ---- threads, beside Machine::run_concurrently -------------------------------------------
+
+    // The processors this process may run on, at least 1.
+    virtual std::uint32_t processor_count() = 0;
+    // The monitor's lock: taken (waiting while another thread holds it) and given back.
+    virtual void lock(Monitor& monitor) = 0;
+    virtual void unlock(Monitor& monitor) = 0;
+    // Called with the lock held: gives it back until another thread calls wake_all (or for no
+    // reason: a caller waits in a loop on its condition), and takes it again before it returns.
+    virtual void wait(Monitor& monitor) = 0;
+    // Wakes every thread waiting on the monitor.
+    virtual void wake_all(Monitor& monitor) = 0;
 
     // ---- directories and files --------------------------------------------------------------
 

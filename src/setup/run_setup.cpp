@@ -87,10 +87,11 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     PayloadResult<EntryList> entries = unpack_embedded_payload(os, payload);
     if (!entries) return fail_run({payload_failure_text(entries.error())});
     os.reached(RunPoint::read);
-    // A volume too small for the files is found before the running app is asked to quit.
-    if (const StepResult<void> fits = check_free_space(os, install_dir, *entries); !fits) {
-        return fail_run(fits.error());
-    }
+    // A volume too small for the files is found before the running app is asked to quit; so
+    // is how many files may be staged ahead of the moves and still fit.
+    const StepResult<std::size_t> window =
+        check_free_space(os, install_dir, *entries, staging_window(os, *entries));
+    if (!window) return fail_run(window.error());
 
     // The Start Menu folder of step 9, known now so that, when a shortcut is to be written, the
     // Shell link object is made ready on another thread while this one stops running copies and
@@ -106,7 +107,7 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     os.reached(RunPoint::stopped);
 
     // 7. Install the files.
-    const StepResult<std::uint64_t> installed = install_payload(os, install_dir, *entries);
+    const StepResult<std::uint64_t> installed = install_payload(os, install_dir, *entries, *window);
     if (!installed) return fail_run(installed.error());
     entries->clear();
     const std::uint64_t payload_total = *installed;

@@ -11,6 +11,7 @@ OsResult<FileHandle> FakePlatform::create_for_writing(const OsString& path) {
 }
 
 OsResult<void> FakePlatform::move_replacing(const OsString& from, const OsString& to) {
+    const std::lock_guard guard(state_lock_);
     if (from.contains_nul() || to.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("move_replacing", format_text("{} -> {}", from.to_text(),
                                                               to.to_text()))) {
@@ -37,6 +38,7 @@ OsResult<void> FakePlatform::move_replacing(const OsString& from, const OsString
 }
 
 OsResult<void> FakePlatform::delete_file(const OsString& path) {
+    const std::lock_guard guard(state_lock_);
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("delete_file", path.to_text())) {
         return std::unexpected(injected_error(*code));
@@ -50,6 +52,7 @@ OsResult<void> FakePlatform::delete_file(const OsString& path) {
 }
 
 OsResult<bool> FakePlatform::is_read_only(const OsString& path) {
+    const std::lock_guard guard(state_lock_);
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("is_read_only", path.to_text())) {
         return std::unexpected(injected_error(*code));
@@ -60,6 +63,7 @@ OsResult<bool> FakePlatform::is_read_only(const OsString& path) {
 }
 
 OsResult<void> FakePlatform::set_read_only(const OsString& path, bool on) {
+    const std::lock_guard guard(state_lock_);
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("set_read_only", format_text("{} {}", path.to_text(), on))) {
         return std::unexpected(injected_error(*code));
@@ -81,6 +85,7 @@ std::uint64_t FakePlatform::disk_used() const {
 }
 
 OsResult<std::uint64_t> FakePlatform::free_disk_space(const OsString& directory) {
+    const std::lock_guard guard(state_lock_);
     if (directory.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("free_disk_space", directory.to_text())) {
         return std::unexpected(injected_error(*code));
@@ -91,6 +96,7 @@ OsResult<std::uint64_t> FakePlatform::free_disk_space(const OsString& directory)
 }
 
 OsResult<std::uint64_t> FakePlatform::file_size(const OsString& path) {
+    const std::lock_guard guard(state_lock_);
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     if (const auto code = enter("file_size", path.to_text())) {
         return std::unexpected(injected_error(*code));

@@ -86,6 +86,7 @@ std::vector<std::string> FakePlatform::log_messages(const OsString& local_app_da
 
 std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
                                                  const std::string& argument) {
+    const std::lock_guard guard(state_lock_);
     calls.push_back(argument.empty() ? std::string(operation)
                                      : format_text("{} {}", operation, argument));
     if (fail_with) return fail_with(operation, argument);
@@ -93,6 +94,7 @@ std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
 }
 
 SharedBytes FakePlatform::allocate(std::size_t size) {
+    const std::lock_guard guard(state_lock_);
     if (largest_buffer && size > *largest_buffer) return {};
     // Taken at once with the test against the limit, which two threads may approach together.
     std::uint64_t taken = memory_in_use_->load();
@@ -114,16 +116,19 @@ SharedBytes FakePlatform::allocate(std::size_t size) {
 }
 
 std::u16string FakePlatform::command_line() {
+    const std::lock_guard guard(state_lock_);
     enter("command_line", "");
     return raw_command_line;
 }
 
 OsString FakePlatform::module_file_name() {
+    const std::lock_guard guard(state_lock_);
     enter("module_file_name", "");
     return module_path;
 }
 
 std::optional<OsString> FakePlatform::environment_variable(std::string_view name) {
+    const std::lock_guard guard(state_lock_);
     enter("environment_variable", std::string(name));
     const auto it = environment.find(std::string(name));
     if (it == environment.end()) return std::nullopt;
@@ -131,6 +136,7 @@ std::optional<OsString> FakePlatform::environment_variable(std::string_view name
 }
 
 OsResult<void> FakePlatform::create_named_mutex(std::string_view name) {
+    const std::lock_guard guard(state_lock_);
     if (const auto code = enter("create_named_mutex", std::string(name))) {
         return std::unexpected(injected_error(*code));
     }
@@ -160,11 +166,13 @@ void FakePlatform::run_out_of_memory() {
 std::uint64_t FakePlatform::system_time() { return wall_clock; }
 
 MonotonicTime FakePlatform::monotonic_time() {
+    const std::lock_guard guard(state_lock_);
     enter("monotonic_time", "");
     return monotonic;
 }
 
 void FakePlatform::sleep(std::chrono::milliseconds duration) {
+    const std::lock_guard guard(state_lock_);
     enter("sleep", std::to_string(duration.count()));
     const std::uint64_t total_ns =
         monotonic.nanoseconds + static_cast<std::uint64_t>(duration.count()) * 1'000'000ULL;
@@ -174,7 +182,7 @@ void FakePlatform::sleep(std::chrono::milliseconds duration) {
     if (on_sleep) on_sleep();
 }
 
-void FakePlatform::run_concurrently(const std::function<void()>& task, std::uint32_t threads) {
+void FakePlatform::run_concurrently(FunctionRef<void()> task, std::uint32_t threads) {
     enter("run_concurrently", std::to_string(threads));
     std::vector<std::thread> others;
     for (std::uint32_t i = 1; i < std::min(threads, std::max(processors, 1u)); ++i) {
@@ -184,7 +192,18 @@ void FakePlatform::run_concurrently(const std::function<void()>& task, std::uint
     for (std::thread& other : others) other.join();
 }
 
+std::uint32_t FakePlatform::processor_count() { return std::max(processors, 1u); }
+
+void FakePlatform::lock(Monitor&) { monitor_lock_.lock(); }
+
+void FakePlatform::unlock(Monitor&) { monitor_lock_.unlock(); }
+
+void FakePlatform::wait(Monitor&) { monitor_wake_.wait(monitor_lock_); }
+
+void FakePlatform::wake_all(Monitor&) { monitor_wake_.notify_all(); }
+
 OsResult<void> FakePlatform::create_directory(const OsString& path) {
+    const std::lock_guard guard(state_lock_);
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     const std::string key = normalize(path);
     if (const auto code = enter("create_directory", path.to_text())) {
@@ -202,12 +221,14 @@ OsResult<void> FakePlatform::create_directory(const OsString& path) {
 }
 
 bool FakePlatform::is_directory(const OsString& path) {
+    const std::lock_guard guard(state_lock_);
     enter("is_directory", path.to_text());
     return directories.contains(normalize(path));
 }
 
 OsResult<FileHandle> FakePlatform::open_file(std::string_view operation, const OsString& path,
                                              bool truncate) {
+    const std::lock_guard guard(state_lock_);
     if (path.contains_nul()) return std::unexpected(OsError::nul());
     const std::string key = normalize(path);
     if (const auto code = enter(operation, path.to_text())) {
@@ -233,6 +254,7 @@ OsResult<FileHandle> FakePlatform::open_for_append(const OsString& path) {
 }
 
 OsResult<std::uint32_t> FakePlatform::write_file(FileHandle file, std::span<const std::byte> data) {
+    const std::lock_guard guard(state_lock_);
     const auto it = open_files_.find(file.value);
     if (it == open_files_.end()) return std::unexpected(os_error_of(6));
     if (const auto code = enter("write_file", format_text("{} {}", it->second, data.size()))) {
@@ -245,6 +267,7 @@ OsResult<std::uint32_t> FakePlatform::write_file(FileHandle file, std::span<cons
 }
 
 void FakePlatform::close_file(FileHandle file) {
+    const std::lock_guard guard(state_lock_);
     const auto it = open_files_.find(file.value);
     enter("close_file", it == open_files_.end() ? "?" : it->second);
     if (it != open_files_.end()) open_files_.erase(it);
@@ -252,11 +275,13 @@ void FakePlatform::close_file(FileHandle file) {
 
 void FakePlatform::message_box(std::string_view text, std::string_view caption,
                                std::uint32_t style) {
+    const std::lock_guard guard(state_lock_);
     enter("message_box", std::string(caption));
     boxes.push_back(Box{std::string(text), std::string(caption), style});
 }
 
 OsResult<std::u16string> FakePlatform::system_message(std::uint32_t number, bool from_ntdll) {
+    const std::lock_guard guard(state_lock_);
     enter("system_message", format_text("{} {}", number, from_ntdll ? "ntdll" : "system"));
     const auto& table = from_ntdll ? ntdll_messages : system_messages;
     const auto it = table.find(number);

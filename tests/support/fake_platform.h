@@ -1,9 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -22,7 +24,8 @@ inline OsError injected_error(std::uint32_t code) { return os_error_of(code); }
 // An in-memory Windows: a file system (paths compared without regard to ASCII case, '/' and '\'
 // alike), environment, clocks that only move when slept, and a record of every call made (for
 // the few tests of a cost or of an order the product must keep). Failures are injected through
-// `fail_with`, which also lets a test look at the state when a call is made.
+// `fail_with`, which also lets a test look at the state when a call is made. Safe to call from
+// several threads: one lock around its state, under which `fail_with` and `on_sleep` run too.
 class FakePlatform : public Platform {
 public:
     FakePlatform();
@@ -169,7 +172,13 @@ public:
                                       std::uint32_t type, std::span<const std::byte> data) override;
 
     // Real threads, so that the sanitizers see the work as it runs on Windows.
-    void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
+    void run_concurrently(FunctionRef<void()> task, std::uint32_t threads) override;
+    std::uint32_t processor_count() override;
+    // Every monitor is one lock and one condition variable of the fake's (coarser, never wrong).
+    void lock(Monitor& monitor) override;
+    void unlock(Monitor& monitor) override;
+    void wait(Monitor& monitor) override;
+    void wake_all(Monitor& monitor) override;
 
     // the Shell link (fake_shell_link.cpp)
     void preload_shell_link() override;
@@ -187,6 +196,11 @@ protected:
     // Opens (creating when missing) the file for writing; `truncate` cuts it to zero bytes.
     OsResult<FileHandle> open_file(std::string_view operation, const OsString& path,
                                    bool truncate);
+
+    // Held by every operation on the state above (recursive: operations call one another).
+    std::recursive_mutex state_lock_;
+    std::mutex monitor_lock_;
+    std::condition_variable_any monitor_wake_;
 
     std::map<std::uintptr_t, std::string> open_files_;  // handle -> normalized path
     std::uintptr_t next_handle_ = 100;

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "expected.h"
 #include "fake_platform.h"
+#include "payload/install/free_space.h"
 #include "payload/names/staging_path.h"
 #include "payload_builder.h"
 #include "platform/text_format.h"
@@ -262,6 +266,209 @@ TEST(InstallPayloadWrites, ShortWritesAreRepeatedAndAZeroWriteFails) {
     EXPECT_EQ(total.error().text, in_install("a.new") + ": failed to write whole buffer");
     EXPECT_EQ(os.open_file_count(), 0u);
     EXPECT_TRUE(os.has_file(in_install("a.new")));  // the partly written file stays
+}
+
+// ---- staging files written ahead of the moves on several threads (the fake's
+// run_concurrently starts real ones): the same files and failures as one entry at a time.
+
+// Entry i of the files: "pkgN/fileI" with N = i / 10 (ten to a folder), and `ending`.
+std::string file_name(int i, const char* ending = ".txt") {
+    return "pkg" + std::to_string(i / 10) + "/file" + std::to_string(i) + ending;
+}
+
+// Entries first to first + count - 1 of the files, each holding its own name.
+ContainerBuilder& add_files(ContainerBuilder& payload, int first, int count) {
+    for (int i = first; i < first + count; ++i) payload.entry(file_name(i), file_name(i));
+    return payload;
+}
+
+// A fake whose moves of the targets named in `slow` wait a little first (outside the fake's
+// lock), so that the other threads stage entries after them meanwhile.
+struct SlowMovePlatform : FakePlatform {
+    std::vector<std::string> slow;
+    OsResult<void> move_replacing(const OsString& from, const OsString& to) override {
+        for (const std::string& name : slow) {
+            if (key_of(in_install(name)) == normalize(to)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        return FakePlatform::move_replacing(from, to);
+    }
+};
+
+// The window of four processors.
+constexpr std::size_t kWindow = 4 * kStagedPerProcessor;
+
+struct StagedInstall : ::testing::Test {
+    SlowMovePlatform os;
+    void SetUp() override {
+        os.add_user();
+        os.processors = 4;
+    }
+    StepResult<std::uint64_t> install(const ContainerBuilder& payload) {
+        installed = testing::read_entries(payload.bytes);
+        return install_payload(os, OsString::from_utf8(kInstall), installed, kWindow);
+    }
+    // The files left on the disk that are staging files.
+    std::vector<std::string> staging_files() const {
+        std::vector<std::string> found;
+        for (const auto& [key, contents] : os.files) {
+            if (key.ends_with(".new")) found.push_back(key);
+        }
+        return found;
+    }
+    std::vector<PayloadEntry> installed;
+};
+
+// Entries sharing a staging file (a.dll and a.exe: a.new) and a name given twice are staged one
+// after the other, each moved whole over its own target, while the threads stage the rest.
+TEST_F(StagedInstall, SharedStagingFilesAndNamesGivenTwiceAreStagedOneAfterTheOther) {
+    os.slow = {"a.dll", "B.TXT", "c.dll"};
+    ContainerBuilder payload;
+    add_files(payload, 0, 40)
+        .entry("a.dll", "the dll").entry("a.exe", "the exe").entry("B.TXT", "first")
+        .entry("c.dll", "c").entry("b.txt", "second").entry("c.exe", "ce");
+    const auto total = install(add_files(payload, 40, 30));
+    ASSERT_TRUE(total.has_value()) << total.error().text;
+    EXPECT_EQ(os.file(in_install("a.dll")), "the dll");
+    EXPECT_EQ(os.file(in_install("a.exe")), "the exe");
+    EXPECT_EQ(os.file(in_install("b.txt")), "second");
+    EXPECT_EQ(os.file(in_install("c.dll")), "c");
+    EXPECT_EQ(os.file(in_install("c.exe")), "ce");
+    for (int i = 0; i < 70; ++i) EXPECT_EQ(os.file(in_install(file_name(i))), file_name(i));
+    EXPECT_TRUE(staging_files().empty());
+    EXPECT_EQ(os.open_file_count(), 0u);
+    std::uint64_t expected = 0;
+    for (const PayloadEntry& entry : installed) expected += entry.size();
+    EXPECT_EQ(*total, expected);
+}
+
+// A failure at one entry while later ones are staged: the earlier entries installed, its target
+// unchanged, and nothing of the later entries on the disk (their staging files written and
+// deleted again); the failure text is the one-thread path's. For a move that fails 20 times, a
+// write that fails, and a folder that cannot be made.
+TEST_F(StagedInstall, AFailureLeavesNothingOfTheLaterEntries) {
+    struct Case {
+        const char* what;
+        std::string failing_op;
+        std::string failing_path;  // the end of the path that fails
+        std::string expected;
+        bool failing_staging_stays;  // a partly written staging file stays, as on one thread
+    };
+    const Case cases[] = {
+        {"move", "move_replacing", "pkg1\\file15.txt",
+         in_install("pkg1/file15.txt") + ": " + kDenied, false},
+        {"write", "write_file", "pkg1\\file15.new", in_install("pkg1/file15.new") + ": " + kDenied,
+         true},
+        {"folder", "create_directory", "pkg2", kDenied, false},
+    };
+    for (const Case& c : cases) {
+        SlowMovePlatform fresh;
+        fresh.add_user();
+        fresh.processors = 4;
+        fresh.add_directory(in_install("pkg1"));
+        fresh.files[key_of(in_install("pkg1/file15.txt"))] = "OLD";
+        // The moves just before the failing entry are slow: later entries are staged meanwhile.
+        fresh.slow = {"pkg1/file13.txt", "pkg1/file14.txt", "pkg1/file19.txt"};
+        fresh.fail_with = [&](std::string_view op, const std::string& arg)
+            -> std::optional<std::uint32_t> {
+            if (op != c.failing_op) return std::nullopt;
+            const std::string path = op == "write_file" ? arg.substr(0, arg.rfind(' ')) : arg;
+            const std::string to = path.substr(path.rfind(" -> ") == std::string::npos
+                                                   ? 0 : path.rfind(" -> ") + 4);
+            return key_of(to).ends_with(key_of(c.failing_path)) ? std::optional<std::uint32_t>(5)
+                                                               : std::nullopt;
+        };
+        ContainerBuilder payload;
+        const std::vector<PayloadEntry> entries =
+            testing::read_entries(add_files(payload, 0, 40).bytes);
+        const auto total =
+            install_payload(fresh, OsString::from_utf8(kInstall), entries, kWindow);
+        ASSERT_FALSE(total.has_value()) << c.what;
+        EXPECT_EQ(total.error().text, c.expected) << c.what;
+        const int failing = c.failing_op == "create_directory" ? 20 : 15;
+        for (int i = 0; i < 40; ++i) {
+            if (i < failing) {
+                EXPECT_EQ(fresh.file(in_install(file_name(i))), file_name(i)) << c.what;
+            } else if (i > failing || c.failing_op == "create_directory") {
+                EXPECT_FALSE(fresh.has_file(in_install(file_name(i)))) << c.what << " " << i;
+            }
+            if (i > failing || (i == failing && !c.failing_staging_stays)) {
+                EXPECT_FALSE(fresh.has_file(in_install(file_name(i, ".new"))))
+                    << c.what << " " << i;
+            }
+        }
+        if (c.failing_op != "create_directory") {
+            EXPECT_EQ(fresh.file(in_install("pkg1/file15.txt")), "OLD") << c.what;
+        }
+        if (c.failing_op == "move_replacing") {
+            // Later entries were staged while the failing one was on its way.
+            EXPECT_FALSE(fresh.calls_of("create_for_writing " + in_install("pkg1/file16.new"))
+                             .empty());
+        }
+        EXPECT_EQ(fresh.has_file(in_install("pkg1/file15.new")), c.failing_staging_stays)
+            << c.what;
+        EXPECT_EQ(fresh.open_file_count(), 0u) << c.what;
+    }
+}
+
+// The free-space check counts the staging files that may stand at once: an update that fits
+// one entry at a time but not with the window staged ahead installs one entry at a time, and
+// fits (the fake's writes fail on a full disk).
+TEST_F(StagedInstall, TooLittleSpaceForTheWindowInstallsOneAtATime) {
+    os.add_directory(kInstall);
+    ContainerBuilder payload;
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".bin";
+        os.files[key_of(in_install(name))] = std::string(100, 'o');
+        payload.entry(name, std::string(100, 'n'));
+    }
+    const std::vector<PayloadEntry> entries = testing::read_entries(payload.bytes);
+    const OsString install_dir = OsString::from_utf8(kInstall);
+    const std::size_t window = 16;  // fewer than the entries
+
+    os.disk_size = os.disk_used() + 99;
+    const auto refused = check_free_space(os, install_dir, entries, window);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(refused.error().text,
+              kInstall + ": not enough disk space (100 bytes needed, 99 bytes free)");
+
+    os.disk_size = os.disk_used() + 150;
+    const auto fits = check_free_space(os, install_dir, entries, window);
+    ASSERT_TRUE(fits.has_value()) << fits.error().text;
+    EXPECT_EQ(*fits, 1u);
+    const auto total = install_payload(os, install_dir, entries, *fits);
+    ASSERT_TRUE(total.has_value()) << total.error().text;
+    EXPECT_EQ(os.file(in_install("f19.bin")), std::string(100, 'n'));
+
+    // The window's 16 staging files of 100 bytes may stand at once.
+    os.disk_size = os.disk_used() + 1599;
+    EXPECT_EQ(check_free_space(os, install_dir, entries, window), 1u);
+    os.disk_size = os.disk_used() + 1600;
+    EXPECT_EQ(check_free_space(os, install_dir, entries, window), window);
+}
+
+// Staged ahead only with more than one processor, more entries than the window and at least
+// kStagedAheadFrom bytes of files.
+TEST_F(StagedInstall, TheWindowIsUsedForLargePayloadsOnSeveralProcessors) {
+    // `count` entries of kStagedAheadFrom bytes in all, less `short_by` (views of one buffer).
+    const auto payload = [&](std::size_t count, std::size_t short_by) {
+        const std::size_t piece = kStagedAheadFrom / count;
+        const SharedBytes bytes = os.allocate(piece + count);
+        std::vector<PayloadEntry> built;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t size =
+                i > 0 ? piece : kStagedAheadFrom - (count - 1) * piece - short_by;
+            built.emplace_back("f" + std::to_string(i) + ".bin", bytes, 0, size);
+        }
+        return built;
+    };
+    const std::vector<PayloadEntry> entries = payload(kWindow + 1, 0);
+    EXPECT_EQ(staging_window(os, entries), kWindow);
+    EXPECT_EQ(staging_window(os, payload(kWindow + 1, 1)), 1u) << "a byte below kStagedAheadFrom";
+    EXPECT_EQ(staging_window(os, payload(kWindow, 0)), 1u) << "no more entries than the window";
+    os.processors = 1;
+    EXPECT_EQ(staging_window(os, entries), 1u) << "one processor: one entry at a time";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "payload/install/install_payload.h"
 #include "os_error_texts.h"
 #include "payload_builder.h"
+#include "platform/windows/wide.h"
 #include "platform/windows/windows_platform.h"
 #include "shared/os_error_text.h"
 #include "test_paths.h"
@@ -115,6 +116,53 @@ TEST(WindowsInstall, TargetHeldThroughEveryAttemptFailsAndLeavesItUnchanged) {
     EXPECT_GE(took, kMoveAttempts * kMovePause);
     EXPECT_EQ(read_file(dir + L"\\pelko.exe"), "OLD");
     EXPECT_FALSE(test::file_exists(dir + L"\\pelko.new"));
+}
+
+// Staging files written ahead of the moves on every processor, through the platform's threads
+// and monitor: every file whole, a.dll and a.exe (which share a.new) each its own; then a target
+// held through every attempt: the entries before it installed, it unchanged, and nothing of the
+// entries after it on the disk.
+TEST(WindowsInstall, StagedAheadOnEveryProcessor) {
+    const std::wstring dir = fresh_directory(L"install-staged");
+    testing::ContainerBuilder container;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name =
+            "pkg" + std::to_string(i / 10) + "/f" + std::to_string(i) + ".txt";
+        container.entry(name, name + std::string(static_cast<std::size_t>(i) * 100, 'x'));
+        if (i == 30) container.entry("a.dll", "the dll").entry("a.exe", "the exe");
+    }
+    const std::vector<PayloadEntry> entries = testing::read_entries(container.bytes);
+    win::WindowsPlatform os;
+    ASSERT_TRUE(install_payload(os, os_path(dir), entries, 8).has_value());
+    for (const PayloadEntry& entry : entries) {
+        const std::wstring path = dir + L"\\" + win::to_wide(entry.name());
+        const auto data = entry.data();
+        EXPECT_EQ(read_file(path), std::string(reinterpret_cast<const char*>(data.data()),
+                                               data.size())) << entry.name();
+    }
+    EXPECT_EQ(read_file(dir + L"\\a.dll"), "the dll");
+    EXPECT_FALSE(test::file_exists(dir + L"\\a.new"));
+
+    const std::wstring later = fresh_directory(L"install-staged-held");
+    ASSERT_TRUE(CreateDirectoryW((later + L"\\pkg2").c_str(), nullptr));
+    ASSERT_TRUE(test::write_file(later + L"\\pkg2\\f25.txt", "OLD"));
+    HeldFile held(later + L"\\pkg2\\f25.txt");
+    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+    const auto total = install_payload(os, os_path(later), entries, 8);
+    held.release();
+    ASSERT_FALSE(total.has_value());
+    EXPECT_TRUE(total.error().text.starts_with(narrow(later) + "\\pkg2/f25.txt: "))
+        << total.error().text;
+    EXPECT_EQ(read_file(later + L"\\pkg2\\f25.txt"), "OLD");
+    EXPECT_TRUE(test::file_exists(later + L"\\pkg2\\f24.txt"));
+    for (int i = 25; i < 60; ++i) {
+        const std::wstring stem =
+            later + L"\\pkg" + std::to_wstring(i / 10) + L"\\f" + std::to_wstring(i);
+        EXPECT_FALSE(test::file_exists(stem + L".new")) << i;
+        if (i > 25) {
+            EXPECT_FALSE(test::file_exists(stem + L".txt")) << i;
+        }
+    }
 }
 
 TEST(WindowsInstall, FileWhereTheInstallDirectoryShouldBeGivesError183) {

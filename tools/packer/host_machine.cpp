@@ -9,7 +9,7 @@ namespace pelko::packer {
 
 SharedBytes HostMachine::allocate(std::size_t size) { return heap_memory().allocate(size); }
 
-void HostMachine::run_concurrently(const std::function<void()>& task, std::uint32_t threads) {
+void HostMachine::run_concurrently(FunctionRef<void()> task, std::uint32_t threads) {
     const unsigned count = std::min(threads, std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::thread> others;
     for (unsigned i = 1; i < count; ++i) {

@@ -9,7 +9,7 @@ namespace pelko::packer {
 class HostMachine final : public Machine {
 public:
     SharedBytes allocate(std::size_t size) override;
-    void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
+    void run_concurrently(FunctionRef<void()> task, std::uint32_t threads) override;
 };
 
 }  // namespace pelko::packer

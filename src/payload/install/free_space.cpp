@@ -45,8 +45,8 @@ private:
 
 }  // namespace
 
-std::uint64_t most_space_needed(Platform& os, const OsString& install_dir,
-                                std::span<const PayloadEntry> entries) {
+SpaceNeeded space_needed(Platform& os, const OsString& install_dir,
+                         std::span<const PayloadEntry> entries, std::size_t window) {
     // Per entry: its staging file (2i) and its target (2i + 1).
     KeyList touched;
     std::string staged;
@@ -76,10 +76,22 @@ std::uint64_t most_space_needed(Platform& os, const OsString& install_dir,
     // Signed: files may shrink. Sizes and their sums stay far below 2^63.
     std::int64_t grown = 0;
     std::int64_t most = 0;
+    // Staged ahead: before entry i is moved, the staging files of up to `window` entries from
+    // i on may stand, counted whole (a leftover they empty only gives bytes back).
+    std::int64_t ahead = 0;
+    for (std::size_t k = 0; k < std::min(window, entries.size()); ++k) {
+        ahead += static_cast<std::int64_t>(entries[k].size());
+    }
+    std::int64_t most_ahead = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         std::int64_t& staging = size_now[slot[2 * i]];
         std::int64_t& target = size_now[slot[2 * i + 1]];
         const auto size = static_cast<std::int64_t>(entries[i].size());
+        most_ahead = std::max(most_ahead, grown + ahead);
+        ahead -= size;
+        if (i + window < entries.size()) {
+            ahead += static_cast<std::int64_t>(entries[i + window].size());
+        }
         // The staging file is emptied, then written, while the old target stands.
         grown += size - staging;
         most = std::max(most, grown);
@@ -88,28 +100,39 @@ std::uint64_t most_space_needed(Platform& os, const OsString& install_dir,
         staging = 0;
         target = size;
     }
-    return static_cast<std::uint64_t>(most);
+    return {static_cast<std::uint64_t>(most),
+            static_cast<std::uint64_t>(std::max(most, most_ahead))};
 }
 
-StepResult<void> check_free_space(Platform& os, const OsString& install_dir,
-                                  std::span<const PayloadEntry> entries) {
+std::uint64_t most_space_needed(Platform& os, const OsString& install_dir,
+                                std::span<const PayloadEntry> entries) {
+    return space_needed(os, install_dir, entries, 1).one_at_a_time;
+}
+
+StepResult<std::size_t> check_free_space(Platform& os, const OsString& install_dir,
+                                         std::span<const PayloadEntry> entries,
+                                         std::size_t window) {
     std::uint64_t total = 0;
     for (const PayloadEntry& entry : entries) total += entry.size();
-    if (total == 0) return {};
+    if (total == 0) return window;
     // The volume is that of the nearest folder that exists.
     std::optional<OsString> existing = install_dir;
     while (existing && !existing->empty() && !os.is_directory(*existing)) {
         existing = windows_parent(*existing);
     }
-    if (!existing || existing->empty()) return {};
+    if (!existing || existing->empty()) return window;
     const OsResult<std::uint64_t> free = os.free_disk_space(*existing);
-    // No installation needs more than all its bytes: only a volume with less free space needs
-    // a closer look.
-    if (!free || total <= *free) return {};
-    const std::uint64_t needed =
-        *existing == install_dir ? most_space_needed(os, install_dir, entries) : total;
-    if (needed <= *free) return {};
-    return fail(format_text(kNoSpaceText, install_dir.to_text(), needed, *free));
+    // No installation needs more than all its bytes, staged ahead or not: only a volume with
+    // less free space needs a closer look.
+    if (!free || total <= *free) return window;
+    // A first installation needs all its bytes.
+    if (*existing != install_dir) {
+        return fail(format_text(kNoSpaceText, install_dir.to_text(), total, *free));
+    }
+    const SpaceNeeded needed = space_needed(os, install_dir, entries, window);
+    if (needed.staged_ahead <= *free) return window;
+    if (needed.one_at_a_time <= *free) return 1;
+    return fail(format_text(kNoSpaceText, install_dir.to_text(), needed.one_at_a_time, *free));
 }
 
 }  // namespace pelko

@@ -140,7 +140,7 @@ struct AliasCandidate {
 class AliasCheck {
 public:
     // Each buffer has room for the longest name and four bytes (units) more.
-    AliasCheck(std::size_t count, const std::function<std::string_view(std::size_t)>& name_at,
+    AliasCheck(std::size_t count, FunctionRef<std::string_view(std::size_t)> name_at,
                const char16_t* keys, const std::uint64_t* starts, const KeyTable& table,
                std::array<char*, 2> staging, std::array<char16_t*, 2> scratch_keys)
         : count_(count), name_at_(name_at), keys_(keys), starts_(starts), table_(table),
@@ -234,7 +234,7 @@ private:
     }
 
     std::size_t count_;
-    const std::function<std::string_view(std::size_t)>& name_at_;
+    FunctionRef<std::string_view(std::size_t)> name_at_;
     const char16_t* keys_;
     const std::uint64_t* starts_;
     const KeyTable& table_;
@@ -248,8 +248,8 @@ private:
 }  // namespace
 
 std::expected<void, NoMemory> find_name_clashes(
-    std::size_t count, const std::function<std::string_view(std::size_t)>& name_at,
-    BufferAllocator& memory, const std::function<bool(const NameClash&)>& on_clash) {
+    std::size_t count, FunctionRef<std::string_view(std::size_t)> name_at,
+    BufferAllocator& memory, FunctionRef<bool(const NameClash&)> on_clash) {
     if (count == 0) return {};
     // A key has at most one unit per byte of its name; the staging name four bytes more.
     std::uint64_t total = 0;

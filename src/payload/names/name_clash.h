@@ -2,10 +2,10 @@
 
 #include <cstddef>
 #include <expected>
-#include <functional>
 #include <string_view>
 
 #include "platform/buffer_allocator.h"
+#include "platform/function_ref.h"
 
 namespace pelko {
 
@@ -42,7 +42,7 @@ struct NameClash {
 // a staging file ("a.exe" and "a.dll": it is moved away before the next is written). Its tables
 // come from `memory`: NoMemory when they cannot be had, nothing reported then.
 std::expected<void, NoMemory> find_name_clashes(
-    std::size_t count, const std::function<std::string_view(std::size_t)>& name_at,
-    BufferAllocator& memory, const std::function<bool(const NameClash&)>& on_clash);
+    std::size_t count, FunctionRef<std::string_view(std::size_t)> name_at,
+    BufferAllocator& memory, FunctionRef<bool(const NameClash&)> on_clash);
 
 }  // namespace pelko

@@ -26,7 +26,7 @@ PayloadResult<EntryList> unpack_payload_in_pieces(std::span<const std::byte> sto
     const std::size_t count = index.pieces.size();
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
-    const std::function<void()> inflate_pieces = [&] {
+    const auto inflate_pieces = [&] {
         for (std::size_t i = next.fetch_add(1); i < count && !failed.load();
              i = next.fetch_add(1)) {
             const PieceRange piece = piece_range(index, stored, i);

@@ -51,7 +51,12 @@ public:
     OsResult<std::uint64_t> file_size(const OsString& path) override;
 
     // threads (windows_threads.cpp)
-    void run_concurrently(const std::function<void()>& task, std::uint32_t threads) override;
+    void run_concurrently(FunctionRef<void()> task, std::uint32_t threads) override;
+    std::uint32_t processor_count() override;
+    void lock(Monitor& monitor) override;
+    void unlock(Monitor& monitor) override;
+    void wait(Monitor& monitor) override;
+    void wake_all(Monitor& monitor) override;
 
     // processes (windows_processes.cpp)
     std::vector<ProcessRecord> process_snapshot() override;
