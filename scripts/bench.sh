@@ -8,7 +8,7 @@
 #      order): pelko-setup.exe's time from its start line to its success line against the bare
 #      baseline (baseline_install: one thread, zlib inflate into one buffer, plain
 #      CreateFileW/WriteFile, nothing else), its throughput, its peak working set and peak private
-#      memory against the files; and, for 22 and 600 MB, every phase of a first install (timed by
+#      memory against the files; and, for 22, 160 and 600 MB, every phase of a first install (timed by
 #      phase_setup.exe, the same run with a clock) as its share of the run and against its floor
 #      measured in the same round: inflating the same stream with nothing written (in pieces on
 #      every processor, and on one thread), and writing the same files from memory with nothing
@@ -159,10 +159,10 @@ for label in $sizes; do
     # The floor of inflating in pieces, in a process of its own (no other buffer beside it).
     wine "$bw/benchmarks/baseline_install.exe" --pieces "$container" | tr -d '\r' \
       >> "$scratch/baseline.txt" || true
-    # The floors of writing the files from memory, for the many small files and the 600 MB of
+    # The floors of writing the files from memory, for the many small files and the 160 and 600 MB of
     # binaries.
     case $label in files) list=$root/build/reference/files/list.txt ;;
-      600) list=$root/build/reference/pe-600/list.txt ;; *) list= ;; esac
+      160|600) list=$root/build/reference/pe-$label/list.txt ;; *) list= ;; esac
     if [ -n "$list" ]; then
       for way in write write-all rename rename-all; do
         rm -rf "$scratch/floor" && sync
@@ -248,7 +248,7 @@ print(f"{label:>9}: {mb:7.1f} MB  start-to-success {span:7.1f} ms = {ratios:.3f}
       f"({base:.1f} ms; ratio of medians {span / base:.3f})  {mb / (span / 1000):6.0f} MB/s  "
       f"peak private {get('private') / files:.2f} x the files, working set "
       f"{get('working_set') / files:.2f} x")
-if label in ("reference", "600", "files"):
+if label in ("reference", "160", "600", "files"):
     floors = {"inflate, one thread": get("inflate_ms"), "inflate, pieces": get("pieces_ms"),
               "write from memory": get("write_ms")}
     file_floors = {way: get(f"files_{way}_ms")
