@@ -8,13 +8,13 @@
 #      order): pelko-setup.exe's time from its start line to its success line against the bare
 #      baseline (baseline_install: one thread, zlib inflate into one buffer, plain
 #      CreateFileW/WriteFile, nothing else), its throughput, its peak working set and peak private
-#      memory against the files; and, for 22, 160 and 600 MB, every phase of a first install (timed by
-#      phase_setup.exe, the same run with a clock) as its share of the run and against its floor
-#      measured in the same round: inflating the same stream with nothing written (in pieces on
-#      every processor, and on one thread), and writing the same files from memory with nothing
-#      inflated; and the same clocked run told of one processor (PELKO_ONE_PROCESSOR), so that the
-#      files are installed one at a time, against staging ahead. Each figure is the median of RUNS
-#      alternated rounds (after one warm-up round);
+#      memory against the files; and, for 22, 160 and 600 MB, every phase of a first install
+#      (timed by phase_setup.exe, the same run with a clock) as its share of the run and against
+#      its floor measured in the same round: inflating the same stream with nothing written (in
+#      pieces on every processor, and on one thread), and writing the same files from memory with
+#      nothing inflated; and the same clocked run told of one processor (PELKO_ONE_PROCESSOR), so
+#      that the files are installed one at a time, against staging ahead. Each figure is the
+#      median of RUNS alternated rounds (after one warm-up round);
 #   3. the cost of a file (SIZES word `files`): 20,000 generated files of 1-4 KiB in 200 folders
 #      (about 50 MB, text-like; build/reference/files, made once), the same figures and phases,
 #      and in the same rounds the floors of writing those files from memory (file_floor.exe):
@@ -159,8 +159,8 @@ for label in $sizes; do
     # The floor of inflating in pieces, in a process of its own (no other buffer beside it).
     wine "$bw/benchmarks/baseline_install.exe" --pieces "$container" | tr -d '\r' \
       >> "$scratch/baseline.txt" || true
-    # The floors of writing the files from memory, for the many small files and the 160 and 600 MB of
-    # binaries.
+    # The floors of writing the files from memory, for the many small files and the 160 and
+    # 600 MB of binaries.
     case $label in files) list=$root/build/reference/files/list.txt ;;
       160|600) list=$root/build/reference/pe-$label/list.txt ;; *) list= ;; esac
     if [ -n "$list" ]; then
