@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -66,8 +65,10 @@ public:
     // What ends the run when memory runs out where no caller can be told (an allocation of the
     // program's own strings and lists, outside allocate()): `action`, run once with the memory
     // the platform set aside for it, must end the process. Before it is set, or when memory runs
-    // out again while it runs, the process ends at once with exit code 1.
-    virtual void on_memory_exhausted(std::function<void()> action) = 0;
+    // out again while it runs, the process ends at once with exit code 1. A plain function and
+    // a word it is given back, kept by the platform: nothing the caller owns has to outlive it.
+    using MemoryAction = void (*)(Platform& os, std::uintptr_t context);
+    virtual void on_memory_exhausted(MemoryAction action, std::uintptr_t context) = 0;
 
     // ---- clocks and sleep -------------------------------------------------------------------
 

@@ -60,7 +60,9 @@ int run_setup(Platform& os, const EmbeddedPayload& payload) {
     // That ends the process where it happens, as no caller can be told.
     run_stage.instance_tested.store(false);
     run_stage.reporting.store(false);
-    os.on_memory_exhausted([&os, update_mode] { end_out_of_memory(os, update_mode); });
+    os.on_memory_exhausted(
+        [](Platform& run_os, std::uintptr_t update) { end_out_of_memory(run_os, update != 0); },
+        update_mode ? 1 : 0);
     const auto fail_run = [&](const SetupFailure& failure) {
         return end_failed_run(os, failure, update_mode);
     };

@@ -153,12 +153,15 @@ void FakePlatform::exit_process(std::uint32_t code) {
     throw ProcessExit{code};
 }
 
-void FakePlatform::on_memory_exhausted(std::function<void()> action) {
-    memory_exhausted_ = std::move(action);
+void FakePlatform::on_memory_exhausted(MemoryAction action, std::uintptr_t context) {
+    memory_exhausted_ = action;
+    memory_exhausted_context_ = context;
 }
 
 void FakePlatform::run_out_of_memory() {
-    if (memory_exhausted_) std::exchange(memory_exhausted_, nullptr)();
+    if (const MemoryAction action = std::exchange(memory_exhausted_, nullptr)) {
+        action(*this, memory_exhausted_context_);
+    }
     exit_process(1);
     std::unreachable();
 }

@@ -139,7 +139,7 @@ public:
     OsResult<void> create_named_mutex(std::string_view name) override;
     std::uint32_t current_process_id() override;
     [[noreturn]] void exit_process(std::uint32_t code) override;
-    void on_memory_exhausted(std::function<void()> action) override;
+    void on_memory_exhausted(MemoryAction action, std::uintptr_t context) override;
 
     std::uint64_t system_time() override;
     MonotonicTime monotonic_time() override;
@@ -208,7 +208,8 @@ protected:
     // threads allocate and release buffers at the same time.
     std::shared_ptr<std::atomic<std::uint64_t>> memory_in_use_ =
         std::make_shared<std::atomic<std::uint64_t>>(0);
-    std::function<void()> memory_exhausted_;
+    MemoryAction memory_exhausted_ = nullptr;
+    std::uintptr_t memory_exhausted_context_ = 0;
 };
 
 }  // namespace pelko::testing

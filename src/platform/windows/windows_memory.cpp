@@ -36,14 +36,15 @@ void memory_exhausted() {
 
 SharedBytes WindowsPlatform::allocate(std::size_t size) { return heap_memory().allocate(size); }
 
-void WindowsPlatform::on_memory_exhausted(std::function<void()> action) {
-    memory_exhausted_action_ = std::move(action);
+void WindowsPlatform::on_memory_exhausted(MemoryAction action, std::uintptr_t context) {
+    memory_exhausted_action_ = action;
+    memory_exhausted_context_ = context;
     if (reserve == nullptr) reserve = std::malloc(kReserve);
     exhausted_platform.store(this);
 }
 
 void WindowsPlatform::run_memory_exhausted_action() {
-    if (memory_exhausted_action_) memory_exhausted_action_();
+    if (memory_exhausted_action_) memory_exhausted_action_(*this, memory_exhausted_context_);
 }
 
 void WindowsPlatform::forget_memory_exhausted_action() {

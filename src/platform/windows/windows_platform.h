@@ -20,7 +20,7 @@ public:
 
     // memory (windows_memory.cpp)
     SharedBytes allocate(std::size_t size) override;
-    void on_memory_exhausted(std::function<void()> action) override;
+    void on_memory_exhausted(MemoryAction action, std::uintptr_t context) override;
 
     std::u16string command_line() override;
     OsString module_file_name() override;
@@ -86,7 +86,8 @@ private:
     // This platform's action is no longer the process's (it is going away).
     void forget_memory_exhausted_action();
 
-    std::function<void()> memory_exhausted_action_;
+    MemoryAction memory_exhausted_action_ = nullptr;
+    std::uintptr_t memory_exhausted_context_ = 0;
 
     void* preload_thread_ = nullptr;  // HANDLE of the preload thread, or null
 };
