@@ -96,11 +96,10 @@ std::optional<std::uint32_t> FakePlatform::enter(std::string_view operation,
 SharedBytes FakePlatform::allocate(std::size_t size) {
     const std::lock_guard guard(state_lock_);
     if (largest_buffer && size > *largest_buffer) return {};
-    // Taken at once with the test against the limit, which two threads may approach together.
-    std::uint64_t taken = memory_in_use_->load();
-    do {
-        if (memory_limit && taken + size > *memory_limit) return {};
-    } while (!memory_in_use_->compare_exchange_weak(taken, taken + size));
+    // Under the state lock no other allocation comes between the test and the count; a buffer
+    // released meanwhile (on any thread, hence the atomic) only lowers it.
+    if (memory_limit && *memory_in_use_ + size > *memory_limit) return {};
+    *memory_in_use_ += size;
     auto* block = new (new std::byte[sizeof(SharedBytes::Block) + size]) SharedBytes::Block;
     block->size = size;
     // The count is shared with the buffer, which may outlive this platform.

@@ -104,11 +104,6 @@ SpaceNeeded space_needed(Platform& os, const OsString& install_dir,
             static_cast<std::uint64_t>(std::max(most, most_ahead))};
 }
 
-std::uint64_t most_space_needed(Platform& os, const OsString& install_dir,
-                                std::span<const PayloadEntry> entries) {
-    return space_needed(os, install_dir, entries, 1).one_at_a_time;
-}
-
 StepResult<std::size_t> check_free_space(Platform& os, const OsString& install_dir,
                                          std::span<const PayloadEntry> entries,
                                          std::size_t window) {

@@ -28,8 +28,6 @@ struct SpaceNeeded {
 };
 SpaceNeeded space_needed(Platform& os, const OsString& install_dir,
                          std::span<const PayloadEntry> entries, std::size_t window);
-std::uint64_t most_space_needed(Platform& os, const OsString& install_dir,
-                                std::span<const PayloadEntry> entries);
 
 // Refuses, before anything changes, an installation that cannot fit in the free space of the
 // volume of the install directory (of its nearest existing ancestor): kNoSpaceText, with the
