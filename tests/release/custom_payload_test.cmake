@@ -7,7 +7,9 @@
 # entry carry. A payload
 # of 3.5 GiB, or of 30 million entries, in a process that cannot have that much memory fails with
 # a text, not an abort.
-# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DPYTHON=... -DTEST_PAYLOAD=... -DWINE_RUN=... -DVERSION=...
+# BUILD is a configured build of the installer (release.reproducible_build leaves one), whose
+# payload, check and version this test sets.
+# Run as: cmake -DSOURCE=... -DBUILD=... -DWORK=... -DPYTHON=... -DTEST_PAYLOAD=... -DWINE_RUN=... -DVERSION=...
 #         -DLAUNCHER=... -DRESOURCES_TEST=... -P custom_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -53,10 +55,9 @@ function(expect_log_messages what)
   endif()
 endfunction()
 
-set(build ${WORK}/build)
-run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
-    -DCMAKE_BUILD_TYPE=Release -DPELKO_PACKER=${PACKER} -DPELKO_PAYLOAD=${WORK}/staging.bin
-    -DPELKO_VERSION=${VERSION})
+set(build ${BUILD})
+run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD=${WORK}/staging.bin
+    -DPELKO_PAYLOAD_CHECK=ON -DPELKO_VERSION=${VERSION})
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2
                 OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
 if(code EQUAL 0 OR NOT out MATCHES "staging.bin: bad name a.new")

@@ -1,7 +1,9 @@
 # An installer around a payload of 9 MiB, whose stream the packer cuts into two pieces: the build
 # places a section with an index of two pieces, and the installer, run under Wine, inflates them
 # at the same time and installs every file with the bytes of the payload.
-# Run as: cmake -DSOURCE=... -DWORK=... -DTOOLCHAIN=... -DPACKER=... -DTEST_PAYLOAD=... -DWINE_RUN=...
+# BUILD is a configured build of the installer (release.reproducible_build leaves one), whose
+# payload, check and version this test sets.
+# Run as: cmake -DSOURCE=... -DBUILD=... -DWORK=... -DPACKER=... -DTEST_PAYLOAD=... -DVERSION=... -DWINE_RUN=...
 #         -DLAUNCHER=... -P large_payload_test.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -20,9 +22,9 @@ endif()
 run("comparing the sections" ${CMAKE_COMMAND} -E compare_files ${WORK}/packed.section
     ${WORK}/payload.section)
 
-set(build ${WORK}/build)
-run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
-    -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${WORK}/payload.bin -DPELKO_PACKER=${PACKER})
+set(build ${BUILD})
+run("configure" ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -DPELKO_PAYLOAD=${WORK}/payload.bin
+    -DPELKO_PAYLOAD_CHECK=ON -DPELKO_VERSION=${VERSION})
 run("build" ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2)
 # The executable carries that section, its index of two pieces.
 run("pelko-pack list --json of the installer" ${PACKER} list --json ${build}/pelko-setup.exe)

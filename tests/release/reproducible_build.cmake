@@ -1,29 +1,22 @@
-# Two clean builds of pelko-setup.exe, in two build folders of different names, from the same
-# sources and payload, give the same bytes.
-# Run as: cmake -DSOURCE=... -DWORK=... -DPAYLOAD=... -DTOOLCHAIN=... -DPACKER=...
-#         -P reproducible_build.cmake
-file(REMOVE_RECURSE ${WORK})
-foreach(dir first second-build)
-  set(build ${WORK}/${dir})
-  execute_process(
-    COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${build} -G Ninja --toolchain ${TOOLCHAIN}
-            -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD} -DPELKO_PACKER=${PACKER}
-    OUTPUT_QUIET RESULT_VARIABLE code)
-  if(NOT code EQUAL 0)
-    message(FATAL_ERROR "configure of ${build} failed")
-  endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target pelko-setup -j 2
-                  OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE code)
-  if(NOT code EQUAL 0)
-    message(FATAL_ERROR "build in ${build} failed:\n${out}")
-  endif()
-endforeach()
+# A clean build of pelko-setup.exe, in a folder of another name and depth than this build's, from
+# the same sources, payload and version, gives this build's bytes. The folder is left configured
+# and built: the release tests that build around other payloads build there, which relinks the
+# installer instead of compiling it again.
+# Run as: cmake -DSOURCE=... -DWORK=... -DPAYLOAD=... -DTOOLCHAIN=... -DPACKER=... -DVERSION=...
+#         -DEXPECTED=<this build's pelko-setup.exe> -P reproducible_build.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/release_steps.cmake)
 
-file(SHA256 ${WORK}/first/pelko-setup.exe first)
-file(SHA256 ${WORK}/second-build/pelko-setup.exe second)
-if(NOT first STREQUAL second)
-  message(FATAL_ERROR "the two builds differ:\n  ${first}\n  ${second}")
-endif()
-file(SIZE ${WORK}/first/pelko-setup.exe size)
-message(STATUS "two clean builds: identical pelko-setup.exe, ${size} bytes, sha256 ${first}")
 file(REMOVE_RECURSE ${WORK})
+run("configure of ${WORK}" ${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK} -G Ninja
+    --toolchain ${TOOLCHAIN} -DCMAKE_BUILD_TYPE=Release -DPELKO_PAYLOAD=${PAYLOAD}
+    -DPELKO_PACKER=${PACKER} -DPELKO_VERSION=${VERSION})
+run("build in ${WORK}" ${CMAKE_COMMAND} --build ${WORK} --target pelko-setup -j 2)
+
+file(SHA256 ${EXPECTED} expected)
+file(SHA256 ${WORK}/pelko-setup.exe built)
+if(NOT built STREQUAL expected)
+  message(FATAL_ERROR "the clean build differs from this build:\n  ${built} (${WORK})\n"
+          "  ${expected} (${EXPECTED})")
+endif()
+file(SIZE ${EXPECTED} size)
+message(STATUS "a clean build elsewhere: identical pelko-setup.exe, ${size} bytes, sha256 ${built}")
