@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "payload/container/container_format.h"
 #include "payload_builder.h"
 
@@ -178,6 +180,14 @@ TEST(ReadPayload, NamesThatWindowsMixesUpAreRefused) {
     EXPECT_EQ(outcome_of({"a.newer", "b.new.txt"}), "ok|a.newer|b.new.txt");
     // The structure is read first: a later fault is the one reported.
     EXPECT_EQ(outcome(ContainerBuilder{}.entry("a.new", "").raw("\x01")), "payload cut short");
+    // Folders many levels deep, in an order where few begin like the name before them, each
+    // seen by the check.
+    ContainerBuilder deep;
+    for (int i = 0; i < 500; ++i) {
+        const std::string top = "d" + std::to_string(i % 2 == 0 ? i : 499 - i);
+        deep.entry(top + "/e/f/g/h/i/j/k/" + std::to_string(i), "data");
+    }
+    EXPECT_EQ(outcome(deep.entry("D0/E/F/G/H/i.", "data")), "bad name D0/E/F/G/H/i.");
 }
 
 TEST(ReadPayload, EntriesOwnTheirBytesAfterTheContainerIsGone) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 
 #include "expected.h"
@@ -150,6 +151,28 @@ TEST(UnpackInPieces, DamageGivesUnpackPayloadsTexts) {
     const auto read = unpack_payload_in_pieces(bad_stored, *find_stream_index(bad_stored, 4), os);
     EXPECT_EQ(outcome(read), outcome(unpack_payload(bad_stored, heap)));
     EXPECT_FALSE(read);
+}
+
+TEST(UnpackInPieces, ManySmallEntriesNeedTheirListAndLittleMore) {
+    // An app of many small files: 20,000 entries in 200 folders.
+    constexpr std::size_t kEntries = 20'000;
+    ContainerBuilder builder;
+    for (std::size_t i = 0; i < kEntries; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "pkg%03zu/mod%05zu.py", i / 100, i);
+        builder.entry(name, random_text(100, static_cast<unsigned>(i % 7)));
+    }
+    const auto stored = in_parts(builder.bytes, 2);
+    const StreamIndex index = *find_stream_index(stored, 2);
+    // The container, its list of entries, and 80 bytes an entry for everything else: the name
+    // check's keys and tables (a list grown by doubling, or a table sized for every separator
+    // of every name, takes more).
+    FakePlatform os;
+    os.memory_limit = builder.bytes.size() + kEntries * (sizeof(PayloadEntry) + 80);
+    const auto read = unpack_payload_in_pieces(stored, index, os);
+    ASSERT_TRUE(read) << outcome(read);
+    EXPECT_EQ(read->size(), kEntries);
+    EXPECT_EQ((*read)[kEntries - 1].name(), "pkg199/mod19999.py");
 }
 
 TEST(UnpackInPieces, ARunWithTheIndexInstallsAndLogsAsOneWithout) {

@@ -48,6 +48,12 @@ inline std::unexpected<PayloadFailure> no_memory_failure(NoMemory wanted) {
 template <ContainerSource Source>
 PayloadResult<EntryList> read_container(Source& source, BufferAllocator& memory) {
     EntryList entries(memory);
+    // A source that can count its entries first gets a list of their exact size, not one grown
+    // by doubling (up to twice the room, and both rooms at once while it grows). Without that
+    // room, the list grows as it reads, and fails (or not) where it would have.
+    if constexpr (requires { source.entries_ahead(); }) {
+        (void)entries.reserve(source.entries_ahead());
+    }
     for (;;) {
         std::array<std::byte, kNameLengthBytes> name_length;
         const std::size_t got = source.read(name_length);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -26,6 +27,18 @@ public:
         const std::size_t count = std::min(out.size(), bytes_.size() - position_);
         if (count != 0) std::memcpy(out.data(), bytes_.data() + position_, count);
         position_ += count;
+        return count;
+    }
+
+    // How many entries lie whole in the rest of the container: the room the entry list will
+    // need, when the container reads whole.
+    std::size_t entries_ahead() const {
+        std::size_t count = 0;
+        for (std::uint64_t at = position_; at < bytes_.size(); ++count) {
+            const std::optional<EntryHeader> header = entry_header_at(bytes_, at);
+            if (!header || header->next > bytes_.size()) break;
+            at = header->next;
+        }
         return count;
     }
 

@@ -37,11 +37,13 @@ constexpr std::uint64_t kHashPrime = 0x100000001b3ULL;
 // an entry's key, in one open-addressed table; a key already there keeps its first entry.
 class KeyTable {
 public:
+    // Eight bytes: a payload's entries are numbered within 32 bits (see find_name_clashes), and
+    // a key is no longer than its name, whose length the container gives in 16 bits.
     struct Slot {
-        std::uint64_t entry_plus_one;  // 0: empty
-        std::uint32_t length;
-        std::uint32_t directory;
+        std::uint32_t entry_plus_one;  // 0: empty
+        std::uint32_t length_and_directory;  // the key's length, twice, plus 1 for a directory
     };
+    static constexpr std::uint64_t kMaxEntries = UINT32_MAX - 1;
 
     KeyTable(const char16_t* keys, const std::uint64_t* starts, SharedBytes slots,
              std::uint64_t capacity)
@@ -53,7 +55,7 @@ public:
         for (std::uint64_t at = hash(key, length, directory) & mask_;; at = (at + 1) & mask_) {
             Slot& slot = slots_[at];
             if (slot.entry_plus_one == 0) {
-                slot = {entry + 1, length, directory};
+                slot = {static_cast<std::uint32_t>(entry + 1), packed(length, directory)};
                 return;
             }
             if (matches(slot, key, length, directory)) return;
@@ -71,6 +73,9 @@ public:
     }
 
 private:
+    static std::uint32_t packed(std::uint32_t length, bool directory) {
+        return 2 * length + (directory ? 1 : 0);
+    }
     static std::uint64_t hash(const char16_t* key, std::uint32_t length, bool directory) {
         std::uint64_t h = kHashBasis ^ (directory ? 1 : 0);
         for (std::uint32_t i = 0; i < length; ++i) h = (h ^ key[i]) * kHashPrime;
@@ -78,7 +83,7 @@ private:
     }
     bool matches(const Slot& slot, const char16_t* key, std::uint32_t length,
                  bool directory) const {
-        return slot.length == length && (slot.directory != 0) == directory &&
+        return slot.length_and_directory == packed(length, directory) &&
                std::equal(key, key + length, keys_ + starts_[slot.entry_plus_one - 1]);
     }
 
@@ -251,6 +256,8 @@ std::expected<void, NoMemory> find_name_clashes(
     std::size_t count, FunctionRef<std::string_view(std::size_t)> name_at,
     BufferAllocator& memory, FunctionRef<bool(const NameClash&)> on_clash) {
     if (count == 0) return {};
+    // So many entries could not be listed in memory to begin with.
+    if (count > KeyTable::kMaxEntries) return std::unexpected(NoMemory{UINT64_MAX});
     // A key has at most one unit per byte of its name; the staging name four bytes more.
     std::uint64_t total = 0;
     std::uint64_t longest = 0;
@@ -264,13 +271,22 @@ std::expected<void, NoMemory> find_name_clashes(
     if (!starts_room) return std::unexpected(starts_room.error());
     char16_t* const keys = as<char16_t>(*keys_room);
     std::uint64_t* const starts = as<std::uint64_t>(*starts_room);
-    std::uint64_t separators = 0;
+    // At most as many directory keys as separators past the part of each key that is the same
+    // as the key before it: a directory first met in an entry has its separator there. Entries
+    // of one folder mostly follow one another, so this is near the number of folders.
+    std::uint64_t directories = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string_view name = name_at(i);
         const std::size_t length =
             write_file_name_key(name, std::span(keys + starts[i], name.size()));
         const char16_t* key = keys + starts[i];
-        separators += static_cast<std::uint64_t>(std::count(key, key + length, u'\\'));
+        const char16_t* new_part = key;
+        if (i > 0) {
+            const char16_t* previous = keys + starts[i - 1];
+            const std::size_t common = std::min<std::uint64_t>(length, starts[i] - starts[i - 1]);
+            new_part = std::mismatch(key, key + common, previous).first;
+        }
+        directories += static_cast<std::uint64_t>(std::count(new_part, key + length, u'\\'));
         starts[i + 1] = starts[i] + length;
     }
     const auto key_length = [&](std::size_t i) {
@@ -279,7 +295,7 @@ std::expected<void, NoMemory> find_name_clashes(
 
     // Twice as many slots as keys at least, so that a probe soon meets an empty one.
     std::uint64_t capacity = 16;
-    while (capacity < 2 * (std::uint64_t{count} + separators)) capacity *= 2;
+    while (capacity < 2 * (std::uint64_t{count} + directories)) capacity *= 2;
     auto slots = zeroed<KeyTable::Slot>(memory, capacity);
     if (!slots) return std::unexpected(slots.error());
     KeyTable table(keys, starts, std::move(*slots), capacity);
