@@ -448,9 +448,9 @@ TEST_F(StagedInstall, TooLittleSpaceForTheWindowInstallsOneAtATime) {
     EXPECT_EQ(check_free_space(os, install_dir, entries, window), window);
 }
 
-// Staged ahead only with more than one processor, more entries than the window and at least
-// kStagedAheadFrom bytes of files.
-TEST_F(StagedInstall, TheWindowIsUsedForLargePayloadsOnSeveralProcessors) {
+// Staged ahead only with more than one processor, more entries than the window, and at least
+// kStagedAheadFrom bytes of files or kStagedAheadFromEntries files.
+TEST_F(StagedInstall, TheWindowIsUsedForLargeOrManyFilesOnSeveralProcessors) {
     // `count` entries of kStagedAheadFrom bytes in all, less `short_by` (views of one buffer).
     const auto payload = [&](std::size_t count, std::size_t short_by) {
         const std::size_t piece = kStagedAheadFrom / count;
@@ -467,8 +467,13 @@ TEST_F(StagedInstall, TheWindowIsUsedForLargePayloadsOnSeveralProcessors) {
     EXPECT_EQ(staging_window(os, entries), kWindow);
     EXPECT_EQ(staging_window(os, payload(kWindow + 1, 1)), 1u) << "a byte below kStagedAheadFrom";
     EXPECT_EQ(staging_window(os, payload(kWindow, 0)), 1u) << "no more entries than the window";
+    // Many small files, however few their bytes.
+    const std::vector<PayloadEntry> many(kStagedAheadFromEntries, PayloadEntry("a", {}, 0, 0));
+    EXPECT_EQ(staging_window(os, many), kWindow);
+    EXPECT_EQ(staging_window(os, std::span(many).first(kStagedAheadFromEntries - 1)), 1u);
     os.processors = 1;
     EXPECT_EQ(staging_window(os, entries), 1u) << "one processor: one entry at a time";
+    EXPECT_EQ(staging_window(os, many), 1u);
 }
 
 }  // namespace

@@ -338,9 +338,11 @@ std::size_t staging_window(Platform& os, std::span<const PayloadEntry> entries) 
     const std::uint32_t processors = os.processor_count();
     if (processors < 2) return 1;
     const std::size_t window = std::min<std::size_t>(kStagedPerProcessor * processors, kMostStaged);
+    if (entries.size() <= window) return 1;
+    if (entries.size() >= kStagedAheadFromEntries) return window;
     std::uint64_t bytes = 0;
     for (const PayloadEntry& entry : entries) bytes += entry.size();
-    return entries.size() > window && bytes >= kStagedAheadFrom ? window : 1;
+    return bytes >= kStagedAheadFrom ? window : 1;
 }
 
 StepResult<std::uint64_t> install_payload(Platform& os, const OsString& install_dir,

@@ -18,15 +18,19 @@ inline constexpr std::chrono::milliseconds kMovePause{250};
 inline constexpr std::size_t kStagedPerProcessor = 16;
 inline constexpr std::size_t kMostStaged = 256;
 
-// Below this many bytes of files, they are installed one at a time: the files of a small payload
-// take less time than the run's fixed costs, and a second thread writing them slows the Shell
-// link's start on the preload thread more than it speeds them up.
+// Below this many bytes of files and this many files, they are installed one at a time: the
+// files of a small payload take less time than the run's fixed costs, and a second thread
+// writing them slows the Shell link's start on the preload thread more than it speeds them up.
+// Many small files cost by their number (each a create, a write, a close and a move), whatever
+// their bytes.
 inline constexpr std::uint64_t kStagedAheadFrom = std::uint64_t{64} << 20;
+inline constexpr std::size_t kStagedAheadFromEntries = 1024;
 
 // How many of `entries` the installation may stage ahead of the moves on this machine:
 // kStagedPerProcessor for each processor, or 1 (one at a time, on the calling thread, no thread
-// started) on one processor, for no more entries than the window and below kStagedAheadFrom
-// bytes, which threads would not make faster.
+// started) on one processor, for no more entries than the window, and below both
+// kStagedAheadFrom bytes and kStagedAheadFromEntries entries, which threads would not make
+// faster.
 std::size_t staging_window(Platform& os, std::span<const PayloadEntry> entries);
 
 // Writes every entry, in order, into the install directory: its parent directories are created,
