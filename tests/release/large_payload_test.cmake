@@ -1,6 +1,7 @@
 # An installer around a payload of 9 MiB, whose stream the packer cuts into two pieces: the build
 # places a section with an index of two pieces, and the installer, run under Wine, inflates them
-# at the same time and installs every file with the bytes of the payload.
+# at the same time and installs every file with the bytes of the payload, its 1,100 small files
+# written on every processor.
 # BUILD is a configured build of the installer (release.reproducible_build leaves one), whose
 # payload, check and version this test sets.
 # Run as: cmake -DSOURCE=... -DBUILD=... -DWORK=... -DPACKER=... -DTEST_PAYLOAD=... -DVERSION=... -DWINE_RUN=...
@@ -43,16 +44,14 @@ file(READ ${WORK}/local/Pelko/logs/setup.log log)
 if(NOT log MATCHES " v[0-9.]+ installed in ")
   message(FATAL_ERROR "no success line in the log:\n${log}\n${out}")
 endif()
+# The install directory holds the payload's files, each with its bytes, and nothing else.
+execute_process(COMMAND diff -r ${WORK}/files ${WORK}/local/Programs/Pelko
+                OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE differs)
+if(NOT differs EQUAL 0)
+  message(FATAL_ERROR "the installed files are not the payload's:\n${out}")
+endif()
 file(STRINGS ${WORK}/manifest.txt lines)
-foreach(line ${lines})
-  string(REGEX MATCH "^[^\t]+" name "${line}")
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/files/${name}
-                          ${WORK}/local/Programs/Pelko/${name}
-                  RESULT_VARIABLE differs)
-  if(NOT differs EQUAL 0)
-    message(FATAL_ERROR "${name}: installed with other bytes than the payload holds (or missing)")
-  endif()
-endforeach()
+list(LENGTH lines count)
 file(SIZE ${WORK}/payload.bin stored)
-message(STATUS "a payload of two pieces (${stored} bytes stored) installs its files exactly")
+message(STATUS "a payload of two pieces (${stored} bytes stored) installs its ${count} files exactly")
 file(REMOVE_RECURSE ${WORK})

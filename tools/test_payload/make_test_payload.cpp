@@ -2,8 +2,8 @@
 // other than the demo's, made on the build machine with the container's own format.
 //
 //   make-test-payload files DIR   the files of a payload of 9 MiB (four files of word-like
-//                                  bytes, the same on every run) and their manifest,
-//                                  DIR/manifest.txt, for pelko-pack pack
+//                                  bytes and 1,100 small ones in 11 folders, the same on every
+//                                  run) and their manifest, DIR/manifest.txt, for pelko-pack pack
 //   make-test-payload zeros K OUT a payload of one entry, pelko.exe, of 1 + 258 * K zero bytes,
 //                                  its stream made by hand so that gigabytes take a moment
 #include <cstdint>
@@ -28,19 +28,24 @@ bool write_file(const fs::path& path, std::span<const std::byte> bytes) {
     return static_cast<bool>(out);
 }
 
-// Four files of words and, one chunk in ten, 8 random bytes; from a fixed seed.
+// Four files of words and, one chunk in ten, 8 random bytes, then 1,100 files of 64 to 511 bytes
+// (many small files, which the installer writes on every processor); from a fixed seed.
 int make_files(const fs::path& dir) {
     std::mt19937_64 random(20261208);
     const std::string_view words[] = {"pelko ", "setup ", "install ", "file ",
                                       "update ", "guard ", "\r\n"};
     struct File {
-        const char* name;
+        std::string name;
         std::size_t size;
     };
-    const File files[] = {{"pelko.exe", 3 << 20},
-                          {"lib/core.dll", 4 << 20},
-                          {"lib/extra.dll", 2 << 20},
-                          {"licenses/notice.txt", 4096}};
+    std::vector<File> files = {{"pelko.exe", 3 << 20},
+                               {"lib/core.dll", 4 << 20},
+                               {"lib/extra.dll", 2 << 20},
+                               {"licenses/notice.txt", 4096}};
+    for (int i = 0; i < 1100; ++i) {
+        files.push_back({"modules/m" + std::to_string(i / 100) + "/f" + std::to_string(i) + ".js",
+                         static_cast<std::size_t>(64 + (i * 37) % 448)});
+    }
     std::string manifest;
     for (const File& file : files) {
         const fs::path path = dir / "files" / fs::path(file.name);
@@ -59,7 +64,7 @@ int make_files(const fs::path& dir) {
         }
         bytes.resize(file.size);
         if (!write_file(path, bytes)) return 1;
-        manifest += std::string(file.name) + "\t" + path.string() + "\n";
+        manifest += file.name + "\t" + path.string() + "\n";
     }
     return write_file(dir / "manifest.txt", std::as_bytes(std::span(manifest))) ? 0 : 1;
 }
