@@ -199,10 +199,9 @@ int main(int argc, char** argv) {
         return *install_payload(os, kInstallDir, read);
     });
     std::size_t pieces_peak = 0;
-    // The entries' own memory (their list, names and the name check's tables): the heap at its
-    // highest while the payload is read in pieces, and what stays once it is read, above the
-    // inflated container.
-    // The inflating's own peak (the pieces' decoders and input) is taken apart from it.
+    // Read in pieces, above the inflated container: the heap at its highest while inflating (the
+    // pieces' decoders and input), then at its highest while the entries are read (their list,
+    // names and the name check's tables), and what stays once they are read.
     struct Inflated : CountingDisk {
         void reached(RunPoint point) override {
             if (point != RunPoint::inflated) return;
