@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <optional>
 #include <span>
 #include <string>
 
@@ -34,10 +33,10 @@ public:
     // need, when the container reads whole.
     std::size_t entries_ahead() const {
         std::size_t count = 0;
-        for (std::uint64_t at = position_; at < bytes_.size(); ++count) {
-            const std::optional<EntryHeader> header = entry_header_at(bytes_, at);
-            if (!header || header->next > bytes_.size()) break;
-            at = header->next;
+        for (auto header = entry_header_at(bytes_, position_);
+             header && header->next <= bytes_.size();
+             header = entry_header_at(bytes_, header->next)) {
+            ++count;
         }
         return count;
     }
